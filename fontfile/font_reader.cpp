@@ -1,0 +1,119 @@
+#include "fontfile/font_reader.h"
+
+#include <algorithm>
+#include <array>
+
+#include "fontfile/diagnostics.h"
+
+namespace fontfile {
+
+namespace {
+
+// The 86 bytes of the table at `offset`; bytes past the end of the source
+// keep what `prefix` held.
+void readPrefixAt(ByteSource& source, std::uint32_t offset, Os2Prefix& prefix) {
+    Os2Prefix bytes{};
+    const auto count = source.readAt(offset, bytes);
+    std::copy_n(bytes.begin(), count, prefix.begin());
+}
+
+// The member directory offsets of a collection, at most 10 and only those
+// that can be read whole.
+struct CollectionDirectory {
+    std::optional<std::uint32_t> numFonts;
+    std::array<std::uint32_t, kMaxMembersRead> memberOffsets{};
+    std::size_t memberCount = 0;  // offsets read whole
+};
+
+CollectionDirectory readCollectionDirectory(ByteSource& source) {
+    CollectionDirectory directory;
+    std::array<std::uint8_t, kCollectionHeaderSize> header{};
+    if (source.readAt(0, header) != header.size()) return directory;
+    directory.numFonts = loadU32(header, 8);
+
+    const auto members = std::min(*directory.numFonts, kMaxMembersRead);
+    std::array<std::uint8_t, 4 * kMaxMembersRead> offsets{};
+    const auto read = source.readAt(kCollectionHeaderSize, std::span(offsets).first(4 * members));
+    directory.memberCount = read / 4;
+    for (std::size_t m = 0; m < directory.memberCount; ++m) directory.memberOffsets[m] = loadU32(offsets, 4 * m);
+    return directory;
+}
+
+// Visits the members in order with `visit(member, directoryPosition)`, which
+// returns false to stop at that member.
+template <typename Visit>
+CollectionScan forEachMember(ByteSource& source, std::size_t capacity, Visit visit) {
+    const auto directory = readCollectionDirectory(source);
+    CollectionScan scan{directory.numFonts, std::nullopt, 0};
+    const auto members = std::min(directory.memberCount, capacity);
+    for (std::size_t m = 0; m < members; ++m) {
+        const auto found = visit(m, directory.memberOffsets[m]);
+        if (found.outcome == TableScan::Outcome::shortRecord) {
+            scan.shortMember = static_cast<int>(m);
+            scan.shortRecordIndex = found.recordIndex;
+            break;
+        }
+    }
+    return scan;
+}
+
+}  // namespace
+
+TableScan::Outcome parseOs2Prefix(ByteSource& source, Os2Prefix& prefix) {
+    const auto scan = scanTableDirectory(source, 0, kOs2Tag);
+    if (scan.outcome == TableScan::Outcome::found) readPrefixAt(source, scan.offset, prefix);
+    return scan.outcome;
+}
+
+TableScan parseFullName(ByteSource& source, NameSlot& slot) {
+    const auto scan = scanTableDirectory(source, 0, kNameTag);
+    if (scan.outcome == TableScan::Outcome::found) readNameTable(source, scan.offset, slot);
+    return scan;
+}
+
+CollectionScan parseCollectionOs2Prefixes(ByteSource& source, std::span<Os2Prefix> places) {
+    return forEachMember(source, places.size(), [&](std::size_t m, std::uint32_t directory) {
+        const auto scan = scanTableDirectory(source, directory, kOs2Tag);
+        if (scan.outcome == TableScan::Outcome::found) readPrefixAt(source, scan.offset, places[m]);
+        return scan;
+    });
+}
+
+CollectionScan parseCollectionFullNames(ByteSource& source, std::span<NameSlot> slots) {
+    return forEachMember(source, slots.size(), [&](std::size_t m, std::uint32_t directory) {
+        const auto scan = scanTableDirectory(source, directory, kNameTag);
+        if (scan.outcome == TableScan::Outcome::found) readNameTable(source, scan.offset, slots[m]);
+        return scan;
+    });
+}
+
+void readOs2Prefix(const char* path, Os2Prefix& prefix) {
+    FileSource file;
+    if (!file.open(path)) return;
+    if (parseOs2Prefix(file, prefix) == TableScan::Outcome::shortRecord) reportOs2NotFound();
+}
+
+void readFullName(const char* path, NameSlot& slot) {
+    FileSource file;
+    if (!file.open(path)) return;
+    const auto scan = parseFullName(file, slot);
+    if (scan.outcome == TableScan::Outcome::shortRecord) failOnShortTableRecord(scan.recordIndex);
+    if (scan.outcome == TableScan::Outcome::notFound) reportNoNameTable(path);
+}
+
+void readCollectionOs2Prefixes(const char* path, std::int32_t& memberCount, std::span<Os2Prefix> places) {
+    FileSource file;
+    if (!file.open(path)) return;
+    const auto scan = parseCollectionOs2Prefixes(file, places);
+    if (scan.numFonts) memberCount = static_cast<std::int32_t>(*scan.numFonts);
+    if (scan.shortMember) reportOs2NotFound();
+}
+
+void readCollectionFullNames(const char* path, std::span<NameSlot> slots) {
+    FileSource file;
+    if (!file.open(path)) return;
+    const auto scan = parseCollectionFullNames(file, slots);
+    if (scan.shortMember) failOnShortTableRecord(scan.shortRecordIndex);
+}
+
+}  // namespace fontfile

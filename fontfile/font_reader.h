@@ -1,0 +1,59 @@
+// Readers of the two things kept of every font: the OS/2 prefix and the full
+// name (Macintosh platform, name ID 4). The read* operations work on a file
+// path, open and close the file themselves, print the diagnostics and may end
+// the process; the parse* operations do the same parsing on any ByteSource,
+// print nothing, and report instead what the read* operations act on.
+//
+// Output storage is the caller's: whatever is not found is left untouched.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "fontfile/byte_source.h"
+#include "fontfile/sfnt.h"
+
+namespace fontfile {
+
+// ---- Single-font files ----------------------------------------------------
+
+// The first 86 bytes of the font's OS/2 table into `prefix` (bytes past the
+// end of the file keep their content). Prints "OS/2 not found" when the
+// table directory is cut off before an OS/2 record.
+void readOs2Prefix(const char* path, Os2Prefix& prefix);
+
+// The font's last platform-1 name-ID-4 name into `slot`, zero-terminated.
+// Prints "<path>: ** No name table found **" when the directory has no name
+// record among its first 40; ends the process with exit code -1 after
+// "Read failed on table #<i>" when record i is cut off.
+void readFullName(const char* path, NameSlot& slot);
+
+TableScan::Outcome parseOs2Prefix(ByteSource& source, Os2Prefix& prefix);
+TableScan parseFullName(ByteSource& source, NameSlot& slot);
+
+// ---- Collections ----------------------------------------------------------
+
+// Stores numFonts as the header holds it into `memberCount`, then for each of
+// the first min(numFonts, 10) members the OS/2 prefix into places[member].
+// Prints "OS/2 not found" and stops at the first member whose directory is
+// cut off before an OS/2 record.
+void readCollectionOs2Prefixes(const char* path, std::int32_t& memberCount, std::span<Os2Prefix> places);
+
+// For each of the first min(numFonts, 10) members the full name into
+// slots[member]. A member directory cut off before its name record ends the
+// process with exit code -1 after "Read failed on table #<i>".
+void readCollectionFullNames(const char* path, std::span<NameSlot> slots);
+
+struct CollectionScan {
+    std::optional<std::uint32_t> numFonts;  // empty when the header is cut off
+    // Set when a member's directory is cut off: that member and its record.
+    std::optional<int> shortMember;
+    int shortRecordIndex = 0;
+};
+
+// No place or slot beyond the span's end is ever written.
+CollectionScan parseCollectionOs2Prefixes(ByteSource& source, std::span<Os2Prefix> places);
+CollectionScan parseCollectionFullNames(ByteSource& source, std::span<NameSlot> slots);
+
+}  // namespace fontfile

@@ -1,0 +1,106 @@
+// The sfnt structures the readers understand (offset table, table record,
+// name table header and record, collection header) and the table directory
+// scan shared by single fonts and collection members.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "fontfile/byte_source.h"
+
+namespace fontfile {
+
+inline constexpr std::size_t kOffsetTableSize = 12;
+inline constexpr std::size_t kTableRecordSize = 16;
+inline constexpr int kMaxTableRecords = 40;
+inline constexpr std::size_t kOs2PrefixSize = 86;  // a version-1 OS/2 table
+inline constexpr std::size_t kUnicodeRangeOffset = 42;
+inline constexpr std::size_t kNameHeaderSize = 6;
+inline constexpr std::size_t kNameRecordSize = 12;
+inline constexpr std::size_t kNameSlotSize = 100;  // 99 bytes and a zero
+inline constexpr std::size_t kCollectionHeaderSize = 12;
+inline constexpr std::uint32_t kMaxMembersRead = 10;
+
+inline constexpr std::uint16_t kMacintoshPlatform = 1;
+inline constexpr std::uint16_t kFullNameId = 4;
+
+using Tag = std::array<std::uint8_t, 4>;
+inline constexpr Tag kOs2Tag{'O', 'S', '/', '2'};
+inline constexpr Tag kNameTag{'n', 'a', 'm', 'e'};
+
+// The first 86 bytes of an OS/2 table, raw and big-endian.
+using Os2Prefix = std::array<std::uint8_t, kOs2PrefixSize>;
+// A full name of at most 99 single-byte characters and a terminating zero.
+using NameSlot = std::array<char, kNameSlotSize>;
+
+// Reads big-endian fields from bytes that were read whole. Every read checks
+// its bounds first; a failed read yields false and moves nothing.
+class BigEndianReader {
+public:
+    explicit BigEndianReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+
+    bool u16(std::uint16_t& value);
+    bool u32(std::uint32_t& value);
+    bool tag(Tag& value);
+    bool skip(std::size_t count);
+
+private:
+    std::span<const std::uint8_t> bytes_;
+    std::size_t position_ = 0;
+};
+
+// Big-endian 32-bit value of the four bytes at `at`; the caller guarantees them.
+inline std::uint32_t loadU32(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return std::uint32_t{bytes[at]} << 24 | std::uint32_t{bytes[at + 1]} << 16 |
+           std::uint32_t{bytes[at + 2]} << 8 | std::uint32_t{bytes[at + 3]};
+}
+
+struct TableRecord {
+    Tag tag{};
+    std::uint32_t offset = 0;  // from the start of the file
+};
+
+struct NameHeader {
+    std::uint16_t count = 0;
+    std::uint16_t stringOffset = 0;
+};
+
+struct NameRecord {
+    std::uint16_t platformID = 0;
+    std::uint16_t nameID = 0;
+    std::uint16_t length = 0;
+    std::uint16_t offset = 0;
+};
+
+// Each yields nothing when the source ends inside the structure.
+std::optional<std::uint16_t> readNumTables(ByteSource& source, std::uint64_t directoryPosition);
+std::optional<TableRecord> readTableRecord(ByteSource& source, std::uint64_t position);
+std::optional<NameHeader> readNameHeader(ByteSource& source, std::uint64_t position);
+std::optional<NameRecord> readNameRecord(ByteSource& source, std::uint64_t position);
+
+struct TableScan {
+    enum class Outcome {
+        found,        // `offset` holds the first matching record's table offset
+        notFound,     // no match among the first min(numTables, 40) records
+        shortRecord,  // record `recordIndex` is cut off by the end of the source
+    };
+    Outcome outcome = Outcome::notFound;
+    std::uint32_t offset = 0;
+    int recordIndex = 0;
+};
+
+// Scans the table directory at `directoryPosition` for `wanted`. A directory
+// whose offset table is itself cut off has no records to find.
+TableScan scanTableDirectory(ByteSource& source, std::uint64_t directoryPosition, const Tag& wanted);
+
+// Reads the name table at `tableOffset` into `slot`: every platform-1,
+// name-ID-4 record overwrites it, so the last one wins. A name longer than 99
+// bytes keeps its first 99; a record whose string, or the part of it kept,
+// is cut off by the end of the source is passed over, and the records stop at
+// the first one that is cut off.
+void readNameTable(ByteSource& source, std::uint32_t tableOffset, NameSlot& slot);
+
+}  // namespace fontfile

@@ -1,0 +1,75 @@
+// The engine's only door to the operating system: the Windows directory, the
+// wildcard directory search and read-only file access. On Windows these are
+// the real API calls; elsewhere a small implementation with the same
+// semantics (backslash separators, case-insensitive patterns).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace platform {
+
+// Longest path the engine builds, terminating zero included (MAX_PATH).
+inline constexpr std::size_t kMaxPath = 260;
+
+// FILE_ATTRIBUTE_DIRECTORY of a search entry.
+inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
+
+// The Windows directory, without a trailing separator; empty when the system
+// has none. Elsewhere it is the value of the environment variable WINDIR.
+std::string windowsDirectory();
+
+struct FoundEntry {
+    std::uint32_t attributes = 0;
+    std::string fileName;  // name only, no directory
+};
+
+// One wildcard directory search (FindFirstFileA / FindNextFileA / FindClose).
+// The pattern is a directory and a file pattern joined by a backslash; the
+// pattern part matches case-insensitively with '*' and '?'. Over an
+// unchanged folder the order of the entries is the same on every search.
+class FileSearch {
+public:
+    explicit FileSearch(const std::string& pattern);
+    ~FileSearch();
+    FileSearch(const FileSearch&) = delete;
+    FileSearch& operator=(const FileSearch&) = delete;
+
+    // Fills `entry` with the next entry; false when there are no more.
+    bool next(FoundEntry& entry);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// A file opened for reading only, in binary, without denying other processes
+// read or write access. Closed when the object goes.
+class ReadOnlyFile {
+public:
+    ReadOnlyFile() = default;
+    ~ReadOnlyFile();
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+    // False when the path cannot be opened as a file (directories included).
+    bool open(const char* path);
+    bool isOpen() const;
+
+    // Reads up to out.size() bytes at `position` from the start of the file;
+    // returns how many were read (fewer at the end of the file, 0 past it).
+    std::size_t readAt(std::uint64_t position, std::span<std::uint8_t> out);
+
+private:
+    void close();
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+};
+
+}  // namespace platform

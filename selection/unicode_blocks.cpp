@@ -1,0 +1,33 @@
+#include "selection/unicode_blocks.h"
+
+#include <algorithm>
+
+#include "selection/ascii.h"
+
+namespace selection {
+
+namespace {
+
+constexpr bool bitsAscendAndFit() {
+    for (std::size_t i = 0; i < unicodeBlockTable.size(); ++i) {
+        const auto bit = unicodeBlockTable[i].rangeBit;
+        if (bit < 0 || bit > 127 || (i > 0 && bit <= unicodeBlockTable[i - 1].rangeBit)) return false;
+    }
+    return true;
+}
+static_assert(bitsAscendAndFit(), "rows must be in ascending, distinct range-bit order");
+
+}  // namespace
+
+std::optional<int> findBlock(std::string_view name) {
+    for (int row = 0; row < kBlockCount; ++row) {
+        const auto candidate = blockName(row);
+        if (std::equal(candidate.begin(), candidate.end(), name.begin(), name.end(),
+                       [](char a, char b) { return foldCase(a) == foldCase(b); })) {
+            return row;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace selection
