@@ -1,0 +1,107 @@
+// Builds font files for tests: single fonts and collections with chosen
+// tables, name records, counts, offsets and truncations.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testfonts {
+
+using Bytes = std::vector<std::uint8_t>;
+using Ranges = std::array<std::uint32_t, 4>;
+
+void putU16(Bytes& out, std::uint16_t value);
+void putU32(Bytes& out, std::uint32_t value);
+
+// An OS/2 table of `length` bytes (86: version 1, 78: version 0) whose range
+// words hold `ranges`; every other byte is 0xEE so that stray reads show.
+Bytes os2Table(const Ranges& ranges, std::size_t length = 86);
+
+struct NameEntry {
+    std::string text;
+    std::uint16_t platformID = 1;
+    std::uint16_t nameID = 4;
+    std::uint16_t encodingID = 0;
+    std::uint16_t languageID = 0;
+    std::optional<std::uint16_t> offset;  // default: where the text is stored
+    std::optional<std::uint16_t> length;  // default: the text's length
+};
+
+// A name table with `entries` in order, their strings after the records.
+Bytes nameTable(const std::vector<NameEntry>& entries, std::optional<std::uint16_t> stringOffset = std::nullopt);
+
+// One table directory and its tables. Tables are laid out after the
+// directory in the order added; table offsets count from the start of the
+// file, with the directory placed at `base`.
+class FontWriter {
+public:
+    FontWriter& table(const std::string& tag, Bytes data);
+    // A record whose offset points at `offset` and that adds no data.
+    FontWriter& tableAt(const std::string& tag, std::uint32_t offset);
+    FontWriter& declaredNumTables(std::uint16_t numTables);
+
+    Bytes build(std::uint32_t base = 0) const;
+    std::size_t directorySize() const { return 12 + 16 * tables_.size(); }
+
+private:
+    struct Table {
+        std::string tag;
+        Bytes data;
+        std::optional<std::uint32_t> fixedOffset;
+    };
+    std::vector<Table> tables_;
+    std::optional<std::uint16_t> numTables_;
+};
+
+// A single font with an OS/2 table and, unless `fullName` is empty, a name
+// table with one platform-1 name-ID-4 record.
+FontWriter simpleFont(const Ranges& ranges, const std::string& fullName);
+
+class CollectionWriter {
+public:
+    CollectionWriter& member(FontWriter font);
+    // A member entry whose directory offset is `offset`, with no data.
+    CollectionWriter& memberAt(std::uint32_t offset);
+    CollectionWriter& declaredNumFonts(std::uint32_t numFonts);
+    Bytes build() const;
+
+private:
+    struct Member {
+        std::optional<FontWriter> font;
+        std::uint32_t fixedOffset = 0;
+    };
+    std::vector<Member> members_;
+    std::optional<std::uint32_t> numFonts_;
+};
+
+inline Bytes truncated(Bytes bytes, std::size_t size) {
+    bytes.resize(std::min(bytes.size(), size));
+    return bytes;
+}
+
+// A folder under the system's temporary folder, removed with its content.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    // Writes `bytes` to the file `name` in the folder; returns its full path.
+    std::string write(const std::string& name, const Bytes& bytes) const;
+    void makeFolder(const std::string& name) const;
+    // The folder as the engine names it (a drive path under Windows).
+    std::string enginePath() const;
+
+private:
+    std::filesystem::path path_;
+};
+
+Bytes readFile(const std::filesystem::path& path);
+
+}  // namespace testfonts
