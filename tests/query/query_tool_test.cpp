@@ -1,0 +1,162 @@
+// meldrove-query seen from outside: its output, its errors and its exit codes.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "font_writer.h"
+
+namespace {
+
+using testfonts::CollectionWriter;
+using testfonts::simpleFont;
+using testfonts::TempFolder;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+struct Run {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quoted(const std::string& arg) {
+    std::string q = "'";
+    for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string text(const std::filesystem::path& file) {
+    const auto bytes = testfonts::readFile(file);
+    return {bytes.begin(), bytes.end()};
+}
+
+// Runs the tool with `args` (and `environment`, "NAME=value" words put first).
+Run query(const std::vector<std::string>& args, const std::string& environment = "env -u WINDIR") {
+    TempFolder capture;
+    std::string command = environment + " " + quoted(MELDROVE_QUERY);
+    for (const auto& arg : args) command += " " + quoted(arg);
+    command += " >" + quoted((capture.path() / "out").string()) + " 2>" + quoted((capture.path() / "err").string());
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text(capture.path() / "out"), text(capture.path() / "err")};
+}
+
+std::vector<std::string> lines(const std::string& out) {
+    std::vector<std::string> result;
+    std::size_t start = 0;
+    for (auto end = out.find('\n'); end != std::string::npos; start = end + 1, end = out.find('\n', start)) {
+        result.push_back(out.substr(start, end - start));
+    }
+    return result;
+}
+
+constexpr std::uint32_t kLatin = 1u << 0, kCyrillic = 1u << 9;
+
+class QueryTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fonts.write("sans.ttf", simpleFont({kLatin | kCyrillic, 0, 0, 0}, "Sans").build());
+        fonts.write("Latin.TTF", simpleFont({kLatin, 0, 0, 0}, "latin only").build());
+        fonts.write("pair.ttc", CollectionWriter()
+                                    .member(simpleFont({kCyrillic, 0, 0, 0}, "Pair Cyr"))
+                                    .member(simpleFont({kLatin, 0, 0, 0}, "Pair Lat"))
+                                    .build());
+    }
+    TempFolder fonts;
+};
+
+TEST_F(QueryTool, ListsEveryFontInListOrderWithoutBlocks) {
+    const auto run = query({"--fonts-dir", fonts.path().string()});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_THAT(lines(run.out), ElementsAre("latin only   (Latin.TTF)", "Pair Cyr  (pair.ttc)", "Pair Lat  (pair.ttc)",
+                                            "Sans   (sans.ttf)"));
+    EXPECT_EQ(run.err, "");
+}
+
+TEST_F(QueryTool, KeepsTheFontsThatDeclareEveryNamedBlock) {
+    EXPECT_THAT(lines(query({"--fonts-dir", fonts.path().string(), "cyrillic"}).out),
+                ElementsAre("Pair Cyr  (pair.ttc)", "Sans   (sans.ttf)"));
+    EXPECT_THAT(lines(query({"--fonts-dir=" + fonts.path().string(), "CYRILLIC", "Basic Latin"}).out),
+                ElementsAre("Sans   (sans.ttf)"));
+    EXPECT_THAT(lines(query({"--fonts-dir", fonts.path().string(), "Yi Syllables"}).out), ElementsAre());
+}
+
+TEST_F(QueryTool, FindsTheFontsFolderOfTheWindowsDirectory) {
+    TempFolder windows;
+    std::filesystem::rename(fonts.path(), windows.path() / "fonts");
+    const auto run = query({"Cyrillic", "Basic Latin"}, "WINDIR=" + quoted(windows.path().string()));
+    std::filesystem::rename(windows.path() / "fonts", fonts.path());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_THAT(lines(run.out), ElementsAre("Sans   (sans.ttf)"));
+}
+
+TEST(QueryToolBlocks, PrintsTheBitAndNameOfEveryBlock) {
+    const auto run = query({"--blocks"});
+    EXPECT_EQ(run.exitCode, 0);
+    const auto rows = lines(run.out);
+    ASSERT_EQ(rows.size(), 79u);
+    EXPECT_EQ(rows[0], "  0  Basic Latin");
+    EXPECT_EQ(rows[8], "  9  Cyrillic");
+    EXPECT_EQ(rows[78], " 83  Yi Syllables");
+}
+
+TEST(QueryToolBadInput, AnswersWithOneLineAndExitCode2) {
+    TempFolder empty;
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"--fonts-dir", empty.path().string(), "Cyrilic"}, "unknown block 'Cyrilic'; closest: \"Cyrillic\""},
+        {{"--fonts-dir", empty.path().string(), "--sort"}, "unknown option '--sort'"},
+        {{"--fonts-dir"}, "--fonts-dir needs a folder"},
+        {{"--fonts-dir", (empty.path() / "missing").string()}, "cannot read fonts folder '"},
+        {{"--fonts-dir", std::string(300, 'x')}, "longer than 259 characters"},
+        {{"Cyrillic"}, "no Windows directory"},
+        {{"--blocks", "Greek"}, "--blocks takes no other arguments"},
+    };
+    for (const auto& c : cases) {
+        const auto run = query(c.args);
+        EXPECT_EQ(run.exitCode, 2) << c.message;
+        EXPECT_EQ(run.out, "") << c.message;
+        EXPECT_THAT(run.err, HasSubstr(c.message));
+        EXPECT_EQ(lines(run.err).size(), 1u) << run.err;
+    }
+}
+
+TEST(QueryToolHelp, ExplainsUsageAndExitCodes) {
+    const auto run = query({"--help"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_THAT(run.out, HasSubstr("Usage: meldrove-query [--fonts-dir DIR] [BLOCK ...]"));
+    EXPECT_THAT(run.out, HasSubstr("Exit codes"));
+}
+
+TEST(QueryToolDamagedFonts, ReportsOnStandardErrorAndListsTheRest) {
+    TempFolder fonts;
+    fonts.write("nameless.ttf", testfonts::FontWriter().table("OS/2", testfonts::os2Table({1, 0, 0, 0})).build());
+    fonts.write("good.ttf", simpleFont({1, 0, 0, 0}, "Good").build());
+    const auto run = query({"--fonts-dir", fonts.path().string(), "Basic Latin"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_THAT(lines(run.out), ElementsAre("   (nameless.ttf)", "Good   (good.ttf)"));
+    EXPECT_THAT(run.err, HasSubstr(": ** No name table found **\n"));
+    EXPECT_THAT(run.err, HasSubstr("nameless.ttf"));
+}
+
+TEST(QueryToolDamagedFonts, EndsWithExitCode255WhenADirectoryIsCutOff) {
+    TempFolder fonts;
+    const auto font = testfonts::FontWriter()
+                          .table("cmap", {1, 2, 3, 4})
+                          .table("head", {1, 2, 3, 4})
+                          .table("name", testfonts::nameTable({{"Cut"}}))
+                          .build();
+    fonts.write("cut.ttf", testfonts::truncated(font, 12 + 16 * 2 + 8));
+    const auto run = query({"--fonts-dir", fonts.path().string()});
+    EXPECT_EQ(run.exitCode, 255);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "OS/2 not foundRead failed on table #2\n");
+}
+
+}  // namespace
