@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <tuple>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine_test_helpers.h"
@@ -107,9 +107,10 @@ TEST(InventorySlots, AFileThatIsNoFontStopsNothing) {
 
     const auto order = enginetest::singleFileNames(fonts);
     ASSERT_EQ(order.size(), 4u);
-    for (const auto& [name, ranges, fullName] :
-         {std::tuple{"a.ttf", rangesFor(1), "A"}, {"b.ttf", kNoRanges, ""}, {"c.ttf", kNoRanges, ""},
-          {"d.ttf", rangesFor(2), "D"}}) {
+    for (const auto& [name, ranges, fullName] : {std::tuple{"a.ttf", rangesFor(1), "A"},
+                                                 {"b.ttf", kNoRanges, ""},
+                                                 {"c.ttf", kNoRanges, ""},
+                                                 {"d.ttf", rangesFor(2), "D"}}) {
         const auto i = static_cast<std::size_t>(enginetest::indexOf(order, name));
         EXPECT_EQ(fonts.singleRecords[i].ranges, ranges) << name;
         EXPECT_EQ(slotText(fonts.singleFullNames[i]), fullName) << name;
@@ -286,7 +287,8 @@ void expectUnreadableCollectionShiftsNothing(const TempFolder& folder, const std
 
 TEST(CollectionSlots, ACollectionWithACutHeaderKeepsNoMembersAndShiftsNothing) {
     TempFolder folder;
-    for (const char* name : {"a.ttc", "c.ttc"}) folder.write(name, collectionFile({{kAllRanges, std::string("In ") + name}}));
+    for (const char* name : {"a.ttc", "c.ttc"})
+        folder.write(name, collectionFile({{kAllRanges, std::string("In ") + name}}));
     folder.write("b.ttc", {'t', 't', 'c', 'f', 0, 1});
     expectUnreadableCollectionShiftsNothing(folder, "b.ttc");
 }
@@ -294,7 +296,8 @@ TEST(CollectionSlots, ACollectionWithACutHeaderKeepsNoMembersAndShiftsNothing) {
 #ifndef _WIN32
 TEST(CollectionSlots, ACollectionThatCannotBeOpenedKeepsNoMembersAndShiftsNothing) {
     TempFolder folder;
-    for (const char* name : {"a.ttc", "c.ttc"}) folder.write(name, collectionFile({{kAllRanges, std::string("In ") + name}}));
+    for (const char* name : {"a.ttc", "c.ttc"})
+        folder.write(name, collectionFile({{kAllRanges, std::string("In ") + name}}));
     std::filesystem::create_symlink(folder.path() / "missing", folder.path() / "b.ttc");
     expectUnreadableCollectionShiftsNothing(folder, "b.ttc");
 }
@@ -405,8 +408,9 @@ TEST(InventoryFileNames, NamesOf99And100CharactersKeepTheirOwnSlots) {
 
     const auto order = enginetest::singleFileNames(fonts);
     ASSERT_EQ(order.size(), 3u);
-    for (const auto& [name, ranges, fullName] :
-         {std::tuple{n99, rangesFor(1), "Ninety-nine"}, {n100, rangesFor(2), "Hundred"}, {"z.ttf", rangesFor(3), "Short"}}) {
+    for (const auto& [name, ranges, fullName] : {std::tuple{n99, rangesFor(1), "Ninety-nine"},
+                                                 {n100, rangesFor(2), "Hundred"},
+                                                 {"z.ttf", rangesFor(3), "Short"}}) {
         const auto i = enginetest::indexOf(order, name);
         ASSERT_GE(i, 0) << name;
         EXPECT_EQ(fonts.singleRecords[static_cast<std::size_t>(i)].ranges, ranges) << name;

@@ -46,7 +46,8 @@ bool isDirectory(std::uint32_t attributes) { return (attributes & platform::kFil
 
 TEST(FileSearchPattern, MatchesTheExtensionInEitherCaseAndNothingElse) {
     TempFolder folder;
-    for (const char* name : {"ARIAL.TTF", "a.Ttf", "b.ttf", "a.ttf.bak", "attf", "ttf", "b.ttc"}) folder.write(name, {1});
+    for (const char* name : {"ARIAL.TTF", "a.Ttf", "b.ttf", "a.ttf.bak", "attf", "ttf", "b.ttc"})
+        folder.write(name, {1});
 
     const auto found = searchAll(folder.enginePath() + "\\*.ttf");
     EXPECT_EQ(found.size(), 3u);
@@ -179,9 +180,9 @@ TEST_F(ReadOnlyFileRead, ReadsShortAtTheEndAndLeavesTheRestAlone) {
 
 TEST_F(ReadOnlyFileRead, ReadsNothingAtOrPastTheEnd) {
     constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
-    for (const std::uint64_t position : {std::uint64_t{10}, std::uint64_t{11}, std::uint64_t{1} << 31,
-                                         (std::uint64_t{1} << 32) - 1, std::uint64_t{1} << 32,
-                                         (std::uint64_t{1} << 32) + 4, std::uint64_t{1} << 63, kMax}) {
+    for (const std::uint64_t position :
+         {std::uint64_t{10}, std::uint64_t{11}, std::uint64_t{1} << 31, (std::uint64_t{1} << 32) - 1,
+          std::uint64_t{1} << 32, (std::uint64_t{1} << 32) + 4, std::uint64_t{1} << 63, kMax}) {
         std::vector<std::uint8_t> out(4, 0xAA);
         EXPECT_EQ(file_.readAt(position, out), 0u) << position;
         EXPECT_EQ(out, (std::vector<std::uint8_t>(4, 0xAA))) << position;
