@@ -174,21 +174,6 @@ TEST(MatchingRuns, EachRunReplacesTheLinesOfTheLastOne) {
     EXPECT_TRUE(list.lines().empty());
 }
 
-TEST(MatchingRuns, AReleasedInventoryListsNothing) {
-    TempFolder folder;
-    folder.write("a.ttf", fontFile(bit(0), "A"));
-    folder.write("c.ttc", collectionFile({{bit(0), "C"}}));
-    FontInventory fonts;
-    inventory::buildInventory(fonts, folder.enginePath());
-    selection::SortedLineList list;
-    selection::listMatchingFonts(fonts, {}, list);
-    ASSERT_EQ(list.lines().size(), 2u);
-
-    inventory::releaseInventory(fonts);
-    selection::listMatchingFonts(fonts, {}, list);
-    EXPECT_TRUE(list.lines().empty());
-}
-
 // ---- The lines ---------------------------------------------------------------
 
 TEST(MatchingLines, SeparatorsTellSingleFontsFromCollectionMembers) {
