@@ -104,7 +104,7 @@ TEST(FileSearchPattern, APatternWithoutAFolderSearchesTheWorkingFolder) {
 }
 
 #ifndef _WIN32
-TEST(FileSearchPattern, ListsSpecialFilesAndDanglingLinksAsFiles) {
+TEST(FileSearchPattern, ListsPipesAndDanglingLinksAsFiles) {
     TempFolder folder;
     ASSERT_EQ(mkfifo((folder.path() / "pipe.ttf").c_str(), 0600), 0);
     std::filesystem::create_symlink(folder.path() / "nowhere", folder.path() / "gone.ttf");
