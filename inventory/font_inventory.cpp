@@ -139,6 +139,9 @@ std::string fontsDirectoryOf(std::string_view windowsDirectory) {
 
 void buildInventory(FontInventory& target, std::string_view fontsDirectory) {
     target.fontsDirectory = fontsDirectory.size() < platform::kMaxPath ? std::string(fontsDirectory) : std::string();
+    // The reader leaves a count alone when it cannot read the file, so every
+    // count must start at 0, also when this inventory was built before.
+    target.memberCounts.fill(0);
     target.singleCount = enumerate(target.fontsDirectory, "*.ttf", std::numeric_limits<std::int32_t>::max(),
                                    target.singleFileNames);
     // Only MaxCollections files have a member count: the later ones are not listed.

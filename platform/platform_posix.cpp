@@ -72,7 +72,8 @@ struct FileSearch::State {
 
 FileSearch::FileSearch(const std::string& pattern) : state_(std::make_unique<State>()) {
     const auto split = pattern.find_last_of("\\/");
-    const std::string folder = split == std::string::npos ? "." : nativePath(pattern.substr(0, split + 1));
+    // The folder keeps its separator: entries are looked at as folder + name.
+    const std::string folder = split == std::string::npos ? "./" : nativePath(pattern.substr(0, split + 1));
     const std::string_view namePattern = std::string_view(pattern).substr(split == std::string::npos ? 0 : split + 1);
 
     DIR* dir = opendir(folder.c_str());

@@ -1,0 +1,99 @@
+// The whole road from a fonts folder to the result lines, over font files
+// that real packages install: DejaVu Sans (fonts-dejavu-core) and the
+// WenQuanYi Micro Hei collection (fonts-wqy-microhei).
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine_test_helpers.h"
+#include "inventory/font_inventory.h"
+#include "selection/unicode_blocks.h"
+
+namespace {
+
+using enginetest::TempFolder;
+using inventory::FontInventory;
+using inventory::slotText;
+using Lines = std::vector<std::string>;
+
+constexpr const char* kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+constexpr const char* kMicroHei = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc";
+
+// The file as this process reaches it: under Wine the Linux root is drive Z.
+std::optional<std::filesystem::path> installed(const char* path) {
+    for (const auto& candidate : {std::filesystem::path(path), std::filesystem::path(std::string("Z:") + path)}) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(candidate, error)) return candidate;
+    }
+    return std::nullopt;
+}
+
+std::vector<std::int32_t> bitsOf(const std::vector<std::string>& blocks) {
+    std::vector<std::int32_t> bits;
+    for (const auto& name : blocks) bits.push_back(selection::blockRangeBit(selection::findBlock(name).value()));
+    return bits;
+}
+
+class RealFonts : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto dejaVu = installed(kDejaVu);
+        const auto microHei = installed(kMicroHei);
+        if (!dejaVu || !microHei) {
+            GTEST_SKIP() << "needs " << kDejaVu << " (fonts-dejavu-core) and " << kMicroHei
+                         << " (fonts-wqy-microhei) installed";
+        }
+        std::filesystem::copy_file(*dejaVu, folder_.path() / "DejaVuSans.ttf");
+        std::filesystem::copy_file(*microHei, folder_.path() / "wqy-microhei.ttc");
+        inventory::buildInventory(fonts_, folder_.enginePath());
+    }
+
+    Lines linesFor(const std::vector<std::string>& blocks) const {
+        return enginetest::matchingLines(fonts_, bitsOf(blocks));
+    }
+
+    TempFolder folder_;
+    FontInventory fonts_;
+};
+
+TEST_F(RealFonts, TheInventoryHoldsBothFilesWithTheirFullNames) {
+    ASSERT_EQ(fonts_.singleCount, 1);
+    EXPECT_EQ(slotText(fonts_.singleFileNames[0]), "DejaVuSans.ttf");
+    EXPECT_EQ(slotText(fonts_.singleFullNames[0]), "DejaVu Sans");
+
+    ASSERT_EQ(fonts_.collectionCount, 1);
+    EXPECT_EQ(slotText(fonts_.collectionFileNames[0]), "wqy-microhei.ttc");
+    ASSERT_EQ(fonts_.memberCounts[0], 2);
+    EXPECT_EQ(slotText(enginetest::memberRecord(fonts_, 0, 0).fullName), "WenQuanYi Micro Hei");
+    EXPECT_EQ(slotText(enginetest::memberRecord(fonts_, 0, 1).fullName), "WenQuanYi Micro Hei Mono");
+}
+
+TEST_F(RealFonts, TheRangeWordsHoldTheBlocksTheFontsDeclare) {
+    const auto& dejaVu = fonts_.singleRecords[0].ranges;
+    EXPECT_TRUE(selection::coversAll(dejaVu, bitsOf({"Basic Latin", "Cyrillic", "Armenian", "Hebrew"})));
+    EXPECT_FALSE(selection::coversAll(dejaVu, bitsOf({"CJK Unified Ideographs"})));
+    for (int member = 0; member < 2; ++member) {
+        const auto& microHei = enginetest::memberRecord(fonts_, 0, member).ranges;
+        EXPECT_TRUE(selection::coversAll(microHei, bitsOf({"Basic Latin", "Cyrillic", "CJK Unified Ideographs"})));
+        EXPECT_TRUE(selection::coversAll(microHei, std::vector<std::int32_t>{59}));
+        EXPECT_FALSE(selection::coversAll(microHei, bitsOf({"Armenian"})));
+    }
+}
+
+TEST_F(RealFonts, EachSelectionListsExactlyTheFontsThatDeclareItsBlocks) {
+    const Lines all{"DejaVu Sans   (DejaVuSans.ttf)", "WenQuanYi Micro Hei  (wqy-microhei.ttc)",
+                    "WenQuanYi Micro Hei Mono  (wqy-microhei.ttc)"};
+    EXPECT_EQ(linesFor({}), all);
+    EXPECT_EQ(linesFor({"Basic Latin", "Cyrillic"}), all);
+    EXPECT_EQ(linesFor({"CJK Unified Ideographs"}),
+              (Lines{"WenQuanYi Micro Hei  (wqy-microhei.ttc)", "WenQuanYi Micro Hei Mono  (wqy-microhei.ttc)"}));
+    EXPECT_EQ(linesFor({"Basic Latin", "Armenian"}), (Lines{"DejaVu Sans   (DejaVuSans.ttf)"}));
+    EXPECT_TRUE(linesFor({"Armenian", "CJK Unified Ideographs"}).empty());
+    EXPECT_TRUE(linesFor({"Yi Syllables"}).empty());
+}
+
+}  // namespace
