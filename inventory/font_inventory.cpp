@@ -30,9 +30,7 @@ std::optional<std::string> joinPath(std::string_view folder, std::string_view na
     return path;
 }
 
-bool isFile(const platform::FoundEntry& entry) {
-    return (entry.attributes & platform::kFileAttributeDirectory) == 0;
-}
+bool isFile(const platform::FoundEntry& entry) { return (entry.attributes & platform::kFileAttributeDirectory) == 0; }
 
 // Counting pass: the entries of the search that are not directories.
 std::int32_t countFiles(const std::string& pattern, std::int32_t limit) {
@@ -142,8 +140,8 @@ void buildInventory(FontInventory& target, std::string_view fontsDirectory) {
     // The reader leaves a count alone when it cannot read the file, so every
     // count must start at 0, also when this inventory was built before.
     target.memberCounts.fill(0);
-    target.singleCount = enumerate(target.fontsDirectory, "*.ttf", std::numeric_limits<std::int32_t>::max(),
-                                   target.singleFileNames);
+    target.singleCount =
+        enumerate(target.fontsDirectory, "*.ttf", std::numeric_limits<std::int32_t>::max(), target.singleFileNames);
     // Only MaxCollections files have a member count: the later ones are not listed.
     target.collectionCount = enumerate(target.fontsDirectory, "*.ttc", MaxCollections, target.collectionFileNames);
     readSingleFonts(target);

@@ -20,9 +20,7 @@ struct FileSearch::State {
     bool started = false;
 };
 
-FileSearch::FileSearch(const std::string& pattern) : state_(std::make_unique<State>()) {
-    state_->pattern = pattern;
-}
+FileSearch::FileSearch(const std::string& pattern) : state_(std::make_unique<State>()) { state_->pattern = pattern; }
 
 FileSearch::~FileSearch() {
     if (state_->handle != INVALID_HANDLE_VALUE) FindClose(state_->handle);

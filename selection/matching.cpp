@@ -46,7 +46,8 @@ std::vector<std::string> matchingLines(const FontInventory& fonts, std::span<con
             const auto file = static_cast<std::size_t>(c);
             const auto members = std::min(fonts.memberCounts[file], inventory::MaxMembers);
             for (std::int32_t m = 0; m < members; ++m) {
-                const auto& record = fonts.collectionRecords[file * inventory::MaxMembers + static_cast<std::size_t>(m)];
+                const auto& record =
+                    fonts.collectionRecords[file * inventory::MaxMembers + static_cast<std::size_t>(m)];
                 if (!coversAll(record.ranges, bits)) continue;
                 lines.push_back(memberLine(slotText(record.fullName), slotText(fonts.collectionFileNames[file])));
             }

@@ -8,8 +8,8 @@ namespace selection {
 
 bool lessInListOrder(std::string_view a, std::string_view b) {
     const auto folded = [](char c) { return static_cast<unsigned char>(foldCase(c)); };
-    const auto [ia, ib] = std::mismatch(a.begin(), a.end(), b.begin(), b.end(),
-                                        [&](char x, char y) { return folded(x) == folded(y); });
+    const auto [ia, ib] =
+        std::mismatch(a.begin(), a.end(), b.begin(), b.end(), [&](char x, char y) { return folded(x) == folded(y); });
     if (ia != a.end() && ib != b.end()) return folded(*ia) < folded(*ib);
     if (ia != a.end() || ib != b.end()) return ib != b.end();  // a prefix comes first
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {

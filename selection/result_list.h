@@ -11,7 +11,7 @@ namespace selection {
 
 class ResultList {
 public:
-    virtual void resetContent() = 0;                 // LB_RESETCONTENT
+    virtual void resetContent() = 0;                    // LB_RESETCONTENT
     virtual void addString(std::string_view line) = 0;  // LB_ADDSTRING
 
 protected:
