@@ -112,12 +112,8 @@ TEST(CollectionMembers, EachMemberScansItsOwnFirst40Records) {
     for (int i = 0; i < 38; ++i) lastInReach.tableAt("f" + std::to_string(100 + i), 0);
     lastInReach.table("OS/2", os2Table(rangesOf(2))).table("name", nameTable({{nameOf(2)}}));
 
-    const auto parsed = parse(CollectionWriter()
-                                  .member(memberFont(0))
-                                  .member(late)
-                                  .member(lastInReach)
-                                  .member(memberFont(3))
-                                  .build());
+    const auto parsed =
+        parse(CollectionWriter().member(memberFont(0)).member(late).member(lastInReach).member(memberFont(3)).build());
     expectMemberRead(parsed, 0);
     expectUntouched(parsed, 1);
     expectMemberRead(parsed, 2);
@@ -126,8 +122,9 @@ TEST(CollectionMembers, EachMemberScansItsOwnFirst40Records) {
 
 TEST(CollectionMembers, MembersSharingAnOs2TableGetTheSameBytes) {
     const auto sharedOs2 = firstDirectory(2) + static_cast<std::uint32_t>(memberFont(0).directorySize());
-    auto collection = CollectionWriter().member(memberFont(0)).member(
-        FontWriter().tableAt("OS/2", sharedOs2).table("name", nameTable({{nameOf(1)}})));
+    auto collection = CollectionWriter()
+                          .member(memberFont(0))
+                          .member(FontWriter().tableAt("OS/2", sharedOs2).table("name", nameTable({{nameOf(1)}})));
     const auto parsed = parse(collection.build());
     EXPECT_EQ(parsed.places[0], prefixOfMember(0));
     EXPECT_EQ(parsed.places[1], prefixOfMember(0));
@@ -135,8 +132,10 @@ TEST(CollectionMembers, MembersSharingAnOs2TableGetTheSameBytes) {
 }
 
 TEST(CollectionMembers, LastFullNameOfAMemberWins) {
-    auto collection = CollectionWriter().member(memberFont(0)).member(
-        FontWriter().table("name", nameTable({{"A longer first name"}, {"Other", 3, 4}, {"Later"}})));
+    auto collection =
+        CollectionWriter()
+            .member(memberFont(0))
+            .member(FontWriter().table("name", nameTable({{"A longer first name"}, {"Other", 3, 4}, {"Later"}})));
     const auto parsed = parse(collection.build());
     EXPECT_EQ(slotName(parsed.slots[0]), nameOf(0));
     EXPECT_EQ(slotName(parsed.slots[1]), "Later");

@@ -46,7 +46,8 @@ inline std::uint32_t prefixWord(const fontfile::Os2Prefix& prefix, std::size_t a
 // The four range words of a prefix, in host order.
 inline Ranges prefixRanges(const fontfile::Os2Prefix& prefix) {
     Ranges ranges{};
-    for (std::size_t w = 0; w < ranges.size(); ++w) ranges[w] = prefixWord(prefix, fontfile::kUnicodeRangeOffset + 4 * w);
+    for (std::size_t w = 0; w < ranges.size(); ++w)
+        ranges[w] = prefixWord(prefix, fontfile::kUnicodeRangeOffset + 4 * w);
     return ranges;
 }
 
