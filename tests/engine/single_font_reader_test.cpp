@@ -275,19 +275,16 @@ TEST(CutOffNameTable, StringCutOffIsPassedOver) {
 }
 
 TEST(CutOffNameTable, RecordCutOffEndsTheRecords) {
-    // Record 0 names "Ok"; the file ends 8 bytes into record 1, whose bytes
-    // so far read as platform 1, name ID 4. Its length and offset were never
-    // read and must not be guessed.
+    // The file ends 10 bytes into record 1: platform 1, encoding "Ok", name
+    // ID 4, length 2, and no offset. Record 0 names the "Ok" stored in record
+    // 1's encoding field. Taking the missing offset for 0 would name the
+    // bytes 00 01, an empty name.
     Bytes table;
     putU16(table, 0);       // format
     putU16(table, 2);       // count
     putU16(table, 6 + 12);  // stringOffset: storage where record 1 begins
-    for (std::uint16_t field : std::initializer_list<std::uint16_t>{1, 0, 0, 4, 2, 8})
-        putU16(table, field);  // record 0: "Ok" at 8
-    for (std::uint16_t field : std::initializer_list<std::uint16_t>{1, 0, 0, 4})
-        putU16(table, field);  // record 1, cut off
-    table.push_back('O');
-    table.push_back('k');
+    for (std::uint16_t field : std::initializer_list<std::uint16_t>{1, 0, 0, 4, 2, 2}) putU16(table, field);
+    for (std::uint16_t field : std::initializer_list<std::uint16_t>{1, 'O' << 8 | 'k', 0, 4, 2}) putU16(table, field);
     ASSERT_EQ(table.size(), 6u + 12 + 10);
     EXPECT_EQ(slotName(parseName(FontWriter().table("name", table).build())), "Ok");
 }
