@@ -124,6 +124,20 @@ Bytes CollectionWriter::build() const {
     return out;
 }
 
+std::uint32_t CollectionWriter::memberOffset(std::size_t index) const {
+    auto next = static_cast<std::uint32_t>(12 + 4 * members_.size());
+    for (std::size_t i = 0; i < members_.size(); ++i) {
+        const auto& m = members_[i];
+        if (!m.font) {
+            if (i == index) return m.fixedOffset;
+            continue;
+        }
+        if (i == index) return next;
+        next += static_cast<std::uint32_t>(m.font->build(next).size());
+    }
+    throw std::out_of_range("no such member");
+}
+
 TempFolder::TempFolder() {
     static std::atomic<unsigned> serial{0};
     std::random_device random;

@@ -68,6 +68,9 @@ public:
     CollectionWriter& memberAt(std::uint32_t offset);
     CollectionWriter& declaredNumFonts(std::uint32_t numFonts);
     Bytes build() const;
+    // Where the directory of the member added as `index` starts in build();
+    // for a memberAt() entry, its given offset.
+    std::uint32_t memberOffset(std::size_t index) const;
 
 private:
     struct Member {
