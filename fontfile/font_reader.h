@@ -34,8 +34,10 @@ TableScan parseFullName(ByteSource& source, NameSlot& slot);
 
 // ---- Collections ----------------------------------------------------------
 
-// Stores numFonts as the header holds it into `memberCount`, then for each of
-// the first min(numFonts, 10) members the OS/2 prefix into places[member].
+// Stores numFonts as the header holds it into `memberCount` (left alone when
+// the header is cut off), then for each of the first min(numFonts, 10)
+// members whose directory offset can be read the OS/2 prefix into
+// places[member].
 // Prints "OS/2 not found" and stops at the first member whose directory is
 // cut off before an OS/2 record.
 void readCollectionOs2Prefixes(const char* path, std::int32_t& memberCount, std::span<Os2Prefix> places);

@@ -75,8 +75,8 @@ std::optional<NameRecord> readNameRecord(ByteSource& source, std::uint64_t posit
     if (!bytes) return std::nullopt;
     BigEndianReader reader(*bytes);
     NameRecord record;
-    if (!reader.u16(record.platformID) || !reader.skip(4) || !reader.u16(record.nameID) ||
-        !reader.u16(record.length) || !reader.u16(record.offset)) {
+    if (!reader.u16(record.platformID) || !reader.skip(4) || !reader.u16(record.nameID) || !reader.u16(record.length) ||
+        !reader.u16(record.offset)) {
         return std::nullopt;
     }
     return record;

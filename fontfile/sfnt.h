@@ -54,8 +54,8 @@ private:
 
 // Big-endian 32-bit value of the four bytes at `at`; the caller guarantees them.
 inline std::uint32_t loadU32(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return std::uint32_t{bytes[at]} << 24 | std::uint32_t{bytes[at + 1]} << 16 |
-           std::uint32_t{bytes[at + 2]} << 8 | std::uint32_t{bytes[at + 3]};
+    return std::uint32_t{bytes[at]} << 24 | std::uint32_t{bytes[at + 1]} << 16 | std::uint32_t{bytes[at + 2]} << 8 |
+           std::uint32_t{bytes[at + 3]};
 }
 
 struct TableRecord {
