@@ -33,53 +33,44 @@ bool BigEndianReader::skip(std::size_t count) {
 
 namespace {
 
-// Reads exactly N bytes at `position`, or nothing.
-template <std::size_t N>
-std::optional<std::array<std::uint8_t, N>> readWhole(ByteSource& source, std::uint64_t position) {
+// Reads a structure of N bytes at `position` and decodes its fields with
+// `decode`; nothing when the source ends inside it.
+template <typename T, std::size_t N, typename Decode>
+std::optional<T> readStructure(ByteSource& source, std::uint64_t position, Decode decode) {
     std::array<std::uint8_t, N> bytes{};
     if (source.readAt(position, bytes) != N) return std::nullopt;
-    return bytes;
+    BigEndianReader reader(bytes);
+    T value{};
+    if (!decode(reader, value)) return std::nullopt;
+    return value;
 }
 
 }  // namespace
 
 std::optional<std::uint16_t> readNumTables(ByteSource& source, std::uint64_t directoryPosition) {
-    const auto bytes = readWhole<kOffsetTableSize>(source, directoryPosition);
-    if (!bytes) return std::nullopt;
-    BigEndianReader reader(*bytes);
-    std::uint16_t numTables = 0;
-    if (!reader.skip(4) || !reader.u16(numTables)) return std::nullopt;
-    return numTables;
+    return readStructure<std::uint16_t, kOffsetTableSize>(
+        source, directoryPosition, [](BigEndianReader& r, std::uint16_t& numTables) {
+            return r.skip(4) && r.u16(numTables);  // sfntVersion, numTables
+        });
 }
 
 std::optional<TableRecord> readTableRecord(ByteSource& source, std::uint64_t position) {
-    const auto bytes = readWhole<kTableRecordSize>(source, position);
-    if (!bytes) return std::nullopt;
-    BigEndianReader reader(*bytes);
-    TableRecord record;
-    if (!reader.tag(record.tag) || !reader.skip(4) || !reader.u32(record.offset)) return std::nullopt;
-    return record;
+    return readStructure<TableRecord, kTableRecordSize>(source, position, [](BigEndianReader& r, TableRecord& t) {
+        return r.tag(t.tag) && r.skip(4) && r.u32(t.offset);  // tag, checkSum, offset
+    });
 }
 
 std::optional<NameHeader> readNameHeader(ByteSource& source, std::uint64_t position) {
-    const auto bytes = readWhole<kNameHeaderSize>(source, position);
-    if (!bytes) return std::nullopt;
-    BigEndianReader reader(*bytes);
-    NameHeader header;
-    if (!reader.skip(2) || !reader.u16(header.count) || !reader.u16(header.stringOffset)) return std::nullopt;
-    return header;
+    return readStructure<NameHeader, kNameHeaderSize>(source, position, [](BigEndianReader& r, NameHeader& h) {
+        return r.skip(2) && r.u16(h.count) && r.u16(h.stringOffset);  // format, count, stringOffset
+    });
 }
 
 std::optional<NameRecord> readNameRecord(ByteSource& source, std::uint64_t position) {
-    const auto bytes = readWhole<kNameRecordSize>(source, position);
-    if (!bytes) return std::nullopt;
-    BigEndianReader reader(*bytes);
-    NameRecord record;
-    if (!reader.u16(record.platformID) || !reader.skip(4) || !reader.u16(record.nameID) || !reader.u16(record.length) ||
-        !reader.u16(record.offset)) {
-        return std::nullopt;
-    }
-    return record;
+    return readStructure<NameRecord, kNameRecordSize>(source, position, [](BigEndianReader& r, NameRecord& n) {
+        // platformID, encodingID and languageID, nameID, length, offset
+        return r.u16(n.platformID) && r.skip(4) && r.u16(n.nameID) && r.u16(n.length) && r.u16(n.offset);
+    });
 }
 
 TableScan scanTableDirectory(ByteSource& source, std::uint64_t directoryPosition, const Tag& wanted) {
