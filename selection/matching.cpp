@@ -7,7 +7,6 @@ namespace selection {
 
 std::array<std::int32_t, kMaxRequiredBits> requiredBits{};
 std::int32_t requiredCount = 0;
-std::array<std::int32_t, kMaxRequiredBits> selectedPositions{};
 ResultList* resultList = nullptr;
 
 using inventory::FontInventory;

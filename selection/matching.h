@@ -19,7 +19,6 @@ inline constexpr int kMaxRequiredBits = 100;
 // entries 0 to requiredCount - 1 of requiredBits are range bits to test.
 extern std::array<std::int32_t, kMaxRequiredBits> requiredBits;
 extern std::int32_t requiredCount;
-extern std::array<std::int32_t, kMaxRequiredBits> selectedPositions;
 // Where listMatchingFonts writes its lines; nothing is listed while null.
 extern ResultList* resultList;
 
