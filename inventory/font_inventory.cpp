@@ -4,6 +4,7 @@
 #include <limits>
 #include <new>
 #include <optional>
+#include <vector>
 
 #include "fontfile/font_reader.h"
 
@@ -32,39 +33,30 @@ std::optional<std::string> joinPath(std::string_view folder, std::string_view na
 
 bool isFile(const platform::FoundEntry& entry) { return (entry.attributes & platform::kFileAttributeDirectory) == 0; }
 
-// Counting pass: the entries of the search that are not directories.
-std::int32_t countFiles(const std::string& pattern, std::int32_t limit) {
-    platform::FileSearch search(pattern);
-    platform::FoundEntry entry;
-    std::int32_t count = 0;
-    while (count < limit && search.next(entry)) count += isFile(entry) ? 1 : 0;
-    return count;
-}
-
-// Name pass: stores up to `capacity` names in search order and returns how
-// many it stored, which is fewer than counted if files went meanwhile.
-std::int32_t storeFileNames(const std::string& pattern, FileNameSlot* names, std::int32_t capacity) {
-    platform::FileSearch search(pattern);
-    platform::FoundEntry entry;
-    std::int32_t stored = 0;
-    while (stored < capacity && search.next(entry)) {
-        if (!isFile(entry) || entry.fileName.size() >= platform::kMaxPath) continue;
-        std::copy(entry.fileName.begin(), entry.fileName.end(), names[stored].begin());
-        ++stored;
-    }
-    return stored;
-}
-
-// Finds the files matching `filePattern` and gives each a zero-filled name
-// slot; the count becomes the number of names actually stored, so that no
-// slot without a file is ever listed. Without a fonts directory there are none.
-std::int32_t enumerate(const std::string& folder, const char* filePattern, std::int32_t limit,
-                       std::unique_ptr<FileNameSlot[]>& names) {
+// The names of the files (not directories) that match `filePattern` in
+// `folder`, at most `limit`, in search order. One search gives both the count
+// and the names, so no slot can be left without a file. Without a fonts
+// directory there are none.
+std::vector<std::string> findFiles(const std::string& folder, const char* filePattern, std::size_t limit) {
+    std::vector<std::string> names;
     const auto pattern = folder.empty() ? std::nullopt : joinPath(folder, filePattern);
-    const std::int32_t counted = pattern ? countFiles(*pattern, limit) : 0;
-    names = allocateZeroed<FileNameSlot>(static_cast<std::size_t>(counted));
-    if (!names) return 0;
-    return counted > 0 ? storeFileNames(*pattern, names.get(), counted) : 0;
+    if (!pattern) return names;
+    platform::FileSearch search(*pattern);
+    platform::FoundEntry entry;
+    while (names.size() < limit && search.next(entry)) {
+        if (isFile(entry) && entry.fileName.size() < platform::kMaxPath) names.push_back(std::move(entry.fileName));
+    }
+    return names;
+}
+
+// Gives each found file a zero-filled name slot; returns the file count.
+std::int32_t enumerate(const std::string& folder, const char* filePattern, std::size_t limit,
+                       std::unique_ptr<FileNameSlot[]>& slots) {
+    const auto names = findFiles(folder, filePattern, limit);
+    slots = allocateZeroed<FileNameSlot>(names.size());
+    if (!slots) return 0;
+    for (std::size_t i = 0; i < names.size(); ++i) std::copy(names[i].begin(), names[i].end(), slots[i].begin());
+    return static_cast<std::int32_t>(names.size());
 }
 
 UnicodeRangeSet rangesOf(const Os2Prefix& prefix) {
