@@ -1,0 +1,69 @@
+// What the fuzz targets share: a check that stops the run with a report,
+// caller storage allocated at its exact size (so that a write past it is
+// caught by AddressSanitizer, not absorbed by a neighbour) and filled with a
+// sentinel, and the readers' diagnostics sent nowhere.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <span>
+
+#include "fontfile/diagnostics.h"
+#include "fontfile/sfnt.h"
+
+namespace fuzzsupport {
+
+[[noreturn]] inline void fail(const char* condition, const char* file, int line) {
+    std::fprintf(stderr, "%s:%d: check failed: %s\n", file, line, condition);
+    std::abort();
+}
+
+#define FUZZ_CHECK(condition) ((condition) ? void(0) : fuzzsupport::fail(#condition, __FILE__, __LINE__))
+
+inline constexpr std::uint8_t kPrefixSentinel = 0xA5;
+inline constexpr char kNameSentinel = '#';
+
+// `count` elements on the heap with nothing around them, each `fill`.
+template <typename T>
+std::unique_ptr<T[]> exactArray(std::size_t count, const T& fill) {
+    std::unique_ptr<T[]> items(new T[count]);
+    std::fill_n(items.get(), count, fill);
+    return items;
+}
+
+inline fontfile::Os2Prefix sentinelPrefix() {
+    fontfile::Os2Prefix prefix;
+    prefix.fill(kPrefixSentinel);
+    return prefix;
+}
+
+inline fontfile::NameSlot sentinelSlot() {
+    fontfile::NameSlot slot;
+    slot.fill(kNameSentinel);
+    return slot;
+}
+
+inline bool hasZero(const fontfile::NameSlot& slot) { return std::find(slot.begin(), slot.end(), '\0') != slot.end(); }
+
+// A name slot after a reader: untouched, or a name ended by a zero whose
+// bytes stand somewhere in the input as one run (a name is never made up).
+inline bool isUntouchedOrAnInputName(const fontfile::NameSlot& slot, std::span<const std::uint8_t> input) {
+    if (slot == sentinelSlot()) return true;
+    const auto end = std::find(slot.begin(), slot.end(), '\0');
+    if (end == slot.end()) return false;
+    if (end == slot.begin()) return true;  // an empty name
+    return std::search(input.begin(), input.end(), slot.begin(), end,
+                       [](std::uint8_t byte, char c) { return byte == static_cast<std::uint8_t>(c); }) != input.end();
+}
+
+// The readers' diagnostic lines would only slow a run down.
+inline void silenceDiagnostics() {
+    static std::FILE* const nowhere = std::fopen("/dev/null", "w");
+    fontfile::setDiagnosticStream(nowhere);
+}
+
+}  // namespace fuzzsupport
