@@ -1,0 +1,260 @@
+// Writes the fuzz targets' seed corpus: fonts made with the tests' font
+// writer, one for each kind of structure and damage the readers know, and
+// small copies of real fonts given on the command line.
+//
+//   fuzz_make_seeds CORPUS [FONT.ttf|FONT.ttc ...]
+//
+// A real font is cut down to what the readers look at: its header and table
+// directories as they are, its OS/2 tables, and its name tables with every
+// record kept and each string cut to 40 bytes; every other table is left
+// out (its record points at offset 0). Tables that members share stay shared.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "font_writer.h"
+
+namespace {
+
+using namespace testfonts;
+namespace fs = std::filesystem;
+
+constexpr Ranges kRanges{0x800000FFu, 0x0D0A1A0Du, 0x00000001u, 0x80000000u};
+constexpr std::size_t kStringKept = 40;
+constexpr std::string_view kInventorySeparator = "FILE";  // as fuzz_inventory.cpp cuts its input
+
+void writeFile(const fs::path& path, const Bytes& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::uint16_t u16(const Bytes& b, std::size_t at) {
+    if (at + 2 > b.size()) throw std::runtime_error("not a font: ends inside a structure");
+    return static_cast<std::uint16_t>(b[at] << 8 | b[at + 1]);
+}
+std::uint32_t u32(const Bytes& b, std::size_t at) { return std::uint32_t{u16(b, at)} << 16 | u16(b, at + 2); }
+void setU32(Bytes& b, std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+}
+
+// A name table with every record of `table`, each string cut to kStringKept
+// bytes and laid out anew.
+Bytes cutNameTable(const Bytes& font, std::size_t table) {
+    const auto count = u16(font, table + 2);
+    const auto storage = table + u16(font, table + 4);
+    Bytes out, strings;
+    putU16(out, u16(font, table));
+    putU16(out, count);
+    putU16(out, static_cast<std::uint16_t>(6 + 12 * count));
+    for (std::size_t r = 0; r < count; ++r) {
+        const auto record = table + 6 + 12 * r;
+        for (std::size_t field = 0; field < 4; ++field) putU16(out, u16(font, record + 2 * field));
+        const auto length = std::min<std::size_t>(u16(font, record + 8), kStringKept);
+        const auto from = storage + u16(font, record + 10);
+        if (from + length > font.size()) throw std::runtime_error("not a font: a name string past the end");
+        putU16(out, static_cast<std::uint16_t>(length));
+        putU16(out, static_cast<std::uint16_t>(strings.size()));
+        strings.insert(strings.end(), font.begin() + static_cast<std::ptrdiff_t>(from),
+                       font.begin() + static_cast<std::ptrdiff_t>(from + length));
+    }
+    out.insert(out.end(), strings.begin(), strings.end());
+    return out;
+}
+
+// The real font cut down to its directories, OS/2 and name tables.
+Bytes cutDown(const Bytes& font) {
+    std::vector<std::size_t> directories{0};
+    std::size_t headerSize = 0;
+    if (font.size() >= 12 && std::equal(font.begin(), font.begin() + 4, "ttcf")) {
+        directories.clear();
+        const auto members = u32(font, 8);
+        for (std::uint32_t m = 0; m < members; ++m) directories.push_back(u32(font, 12 + 4 * m));
+        headerSize = 12 + 4 * std::size_t{members};
+    }
+    // Header and directories at their places, then the kept tables.
+    Bytes out(font.begin(), font.begin() + static_cast<std::ptrdiff_t>(headerSize));
+    std::map<std::uint32_t, std::uint32_t> moved;                   // old table offset -> new
+    std::vector<std::pair<std::size_t, std::size_t>> recordsToFix;  // record position in out, directory in font
+    for (auto& directory : directories) {
+        const auto tables = u16(font, directory + 4);
+        const auto newPlace = out.size();
+        out.insert(out.end(), font.begin() + static_cast<std::ptrdiff_t>(directory),
+                   font.begin() + static_cast<std::ptrdiff_t>(directory + 12 + 16 * std::size_t{tables}));
+        if (headerSize)
+            setU32(out, 12 + 4 * static_cast<std::size_t>(&directory - directories.data()),
+                   static_cast<std::uint32_t>(newPlace));
+        for (std::size_t i = 0; i < tables; ++i)
+            recordsToFix.push_back({newPlace + 12 + 16 * i, directory + 12 + 16 * i});
+    }
+    for (const auto& [inOut, inFont] : recordsToFix) {
+        const Bytes tag(font.begin() + static_cast<std::ptrdiff_t>(inFont),
+                        font.begin() + static_cast<std::ptrdiff_t>(inFont + 4));
+        const bool os2 = tag == Bytes{'O', 'S', '/', '2'}, name = tag == Bytes{'n', 'a', 'm', 'e'};
+        const auto offset = u32(font, inFont + 8);
+        if (!os2 && !name) {
+            setU32(out, inOut + 8, 0);
+            continue;
+        }
+        if (!moved.count(offset)) {
+            moved[offset] = static_cast<std::uint32_t>(out.size());
+            Bytes table = name ? cutNameTable(font, offset)
+                               : Bytes(font.begin() + offset,
+                                       font.begin() + offset + std::min<std::uint32_t>(u32(font, inFont + 12), 96));
+            out.insert(out.end(), table.begin(), table.end());
+        }
+        setU32(out, inOut + 8, moved[offset]);
+        setU32(out, inOut + 12, 0);  // lengths are not examined
+    }
+    return out;
+}
+
+std::string fillerTag(int i) { return "f" + std::to_string(100 + i); }
+
+FontWriter withNames(const std::vector<NameEntry>& entries) {
+    return FontWriter().table("OS/2", os2Table(kRanges)).table("name", nameTable(entries));
+}
+
+std::map<std::string, Bytes> singleFontSeeds() {
+    std::map<std::string, Bytes> seeds;
+    seeds["simple.ttf"] = simpleFont(kRanges, "Simple Sans").build();
+    seeds["no-tables.ttf"] = FontWriter().build();
+    seeds["os2-version0-then-post.ttf"] = FontWriter()
+                                              .table("OS/2", os2Table(kRanges, 78))
+                                              .table("post", Bytes(32, 0x11))
+                                              .table("name", nameTable({{"V0"}}))
+                                              .build();
+    seeds["os2-short-at-end.ttf"] =
+        FontWriter().table("name", nameTable({{"Short OS/2"}})).table("OS/2", os2Table(kRanges, 60)).build();
+    seeds["names-last-wins.ttf"] = withNames({{"Longer first name"},
+                                              {std::string("W\0i\0n", 5), 3, 4, 1, 0x409},
+                                              {"Family", 1, 1},
+                                              {"Later", 1, 4, 1, 11}})
+                                       .build();
+    seeds["name-with-zero.ttf"] = withNames({{std::string("Inner\0Zero", 10)}}).build();
+    seeds["name-600-bytes.ttf"] = withNames({{std::string(600, 'N')}}).build();
+    seeds["name-99-bytes.ttf"] = withNames({{std::string(99, 'n')}}).build();
+    FontWriter late;
+    for (int i = 0; i < 40; ++i) late.tableAt(fillerTag(i), 0);
+    seeds["tables-after-the-40th.ttf"] =
+        late.table("OS/2", os2Table(kRanges)).table("name", nameTable({{"Late"}})).build();
+    seeds["directory-cut-off.ttf"] = truncated(
+        FontWriter().table("cmap", {}).table("head", {}).table("name", nameTable({{"Cut"}})).build(), 12 + 16 * 2 + 8);
+    seeds["num-tables-65535.ttf"] = simpleFont(kRanges, "Many").declaredNumTables(65535).build();
+    seeds["offsets-past-the-end.ttf"] = FontWriter().tableAt("OS/2", 0x80000000u).tableAt("name", 0xFFFFFFFFu).build();
+    NameEntry far{"Far"};
+    far.offset = 0x8000;
+    seeds["string-offset-32768.ttf"] = FontWriter().table("name", nameTable({far}, 0x8000)).build();
+    auto named = withNames({{"Cut name"}}).build();
+    seeds["name-string-cut-off.ttf"] = truncated(named, named.size() - 3);
+    return seeds;
+}
+
+std::map<std::string, Bytes> collectionSeeds() {
+    std::map<std::string, Bytes> seeds;
+    CollectionWriter three;
+    for (std::uint32_t m = 0; m < 3; ++m)
+        three.member(simpleFont({m, m << 8, m << 16, m << 24}, "Member " + std::to_string(m)));
+    seeds["three-members.ttc"] = three.build();
+    CollectionWriter twelve;
+    for (std::uint32_t m = 0; m < 12; ++m) twelve.member(simpleFont(kRanges, "M" + std::to_string(m)));
+    seeds["twelve-members.ttc"] = twelve.build();
+    seeds["num-fonts-0.ttc"] = CollectionWriter().member(simpleFont(kRanges, "Hidden")).declaredNumFonts(0).build();
+    seeds["num-fonts-huge.ttc"] = CollectionWriter()
+                                      .member(simpleFont(kRanges, "First"))
+                                      .memberAt(0xFFFFFFF0u)
+                                      .memberAt(0x80000000u)
+                                      .declaredNumFonts(0xFFFFFFFFu)
+                                      .build();
+    const auto sharedAt = 12 + 4 * 2 + static_cast<std::uint32_t>(simpleFont(kRanges, "A").directorySize());
+    seeds["shared-os2.ttc"] = CollectionWriter()
+                                  .member(simpleFont(kRanges, "A"))
+                                  .member(FontWriter().tableAt("OS/2", sharedAt).table("name", nameTable({{"B"}})))
+                                  .build();
+    seeds["shared-directory.ttc"] =
+        CollectionWriter().member(simpleFont(kRanges, "Twice")).memberAt(12 + 4 * 2).build();
+    CollectionWriter cut;
+    cut.member(simpleFont(kRanges, "Whole"))
+        .member(FontWriter().table("cmap", {}).table("name", nameTable({{"Never"}})));
+    seeds["member-directory-cut-off.ttc"] = truncated(cut.build(), cut.memberOffset(1) + 12 + 16 + 10);
+    seeds["header-cut-off.ttc"] = truncated(three.build(), 11);
+    return seeds;
+}
+
+// An inventory input: entries of a kind byte and content, cut by the separator.
+Bytes folderInput(const std::vector<std::pair<std::uint8_t, Bytes>>& entries) {
+    Bytes out;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (i > 0) out.insert(out.end(), kInventorySeparator.begin(), kInventorySeparator.end());
+        out.push_back(entries[i].first);
+        out.insert(out.end(), entries[i].second.begin(), entries[i].second.end());
+    }
+    return out;
+}
+
+constexpr std::uint8_t kTtf = 0, kTtfUpper = 1, kFolder = 2, kTtc = 4;
+
+std::map<std::string, Bytes> inventorySeeds(const std::map<std::string, Bytes>& singles,
+                                            const std::map<std::string, Bytes>& collections) {
+    std::map<std::string, Bytes> seeds;
+    seeds["mixed-folder"] = folderInput({{kTtf, singles.at("simple.ttf")},
+                                         {kTtc, collections.at("three-members.ttc")},
+                                         {kFolder, {}},
+                                         {kFolder | kTtc, {}},
+                                         {kTtfUpper, singles.at("names-last-wins.ttf")},
+                                         {kTtf, {}},
+                                         {kTtf, Bytes(11, 0)},
+                                         {kTtfUpper | kTtc, collections.at("num-fonts-huge.ttc")}});
+    seeds["damaged-among-good"] = folderInput({{kTtf, singles.at("offsets-past-the-end.ttf")},
+                                               {kTtf, singles.at("directory-cut-off.ttf")},
+                                               {kTtf, singles.at("name-600-bytes.ttf")},
+                                               {kTtc, collections.at("member-directory-cut-off.ttc")},
+                                               {kTtc, collections.at("twelve-members.ttc")},
+                                               {kTtc, collections.at("header-cut-off.ttc")}});
+    for (const auto& [name, bytes] : singles) {
+        if (name.rfind("real-", 0) == 0)
+            seeds["folder-" + name] = folderInput({{kTtf, bytes}, {kTtf, singles.at("simple.ttf")}});
+    }
+    for (const auto& [name, bytes] : collections) {
+        if (name.rfind("real-", 0) == 0)
+            seeds["folder-" + name] = folderInput({{kTtc, bytes}, {kTtf, singles.at("simple.ttf")}});
+    }
+    return seeds;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s CORPUS [FONT.ttf|FONT.ttc ...]\n", argv[0]);
+        return 2;
+    }
+    try {
+        const fs::path corpus = argv[1];
+        auto singles = singleFontSeeds();
+        auto collections = collectionSeeds();
+        for (int a = 2; a < argc; ++a) {
+            const fs::path font = argv[a];
+            const auto bytes = cutDown(readFile(font));
+            const bool collection = bytes.size() >= 4 && std::equal(bytes.begin(), bytes.begin() + 4, "ttcf");
+            (collection ? collections : singles)["real-" + font.filename().string()] = bytes;
+        }
+        auto folders = inventorySeeds(singles, collections);
+        for (const auto& [target, seeds] :
+             {std::pair{"single_font", &singles}, {"collection", &collections}, {"inventory", &folders}}) {
+            for (const auto& [name, bytes] : *seeds) writeFile(corpus / target / name, bytes);
+            std::printf("%s: %zu seeds\n", target, seeds->size());
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", argv[0], e.what());
+        return 1;
+    }
+    return 0;
+}
