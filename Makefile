@@ -2,7 +2,12 @@
 # make test  builds everything and runs every test: natively with ASan and
 #            UBSan, and cross-built for Windows under Wine
 # make build builds the native engine, tests and tools
-.PHONY: run test build deps clean
+# make fuzz  runs every fuzz target for FUZZ_TIME seconds (default 180) each
+.PHONY: run test build deps clean fuzz fuzz-build fuzz-seeds
+
+FUZZ_TIME ?= 180
+FUZZ_SEED_FONTS ?= /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf \
+  /usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf /usr/share/fonts/truetype/wqy/wqy-microhei.ttc
 
 deps:
 	@scripts/install-deps
@@ -18,9 +23,25 @@ test: deps
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan
 	ctest --preset asan
+	$(MAKE) --no-print-directory fuzz-build
+	scripts/fuzz --short
 	cmake --preset mingw >/dev/null
 	cmake --build --preset mingw
 	ctest --preset mingw
+
+fuzz-build: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j2
+
+fuzz: fuzz-build
+	scripts/fuzz $(FUZZ_TIME)
+
+# Remakes the seed corpus from the tests' font writer and a few packaged fonts.
+fuzz-seeds: deps
+	cmake --preset asan >/dev/null
+	cmake --build --preset asan -j2 --target fuzz_make_seeds
+	rm -rf fuzz/corpus
+	build/asan/fuzz/fuzz_make_seeds fuzz/corpus $(FUZZ_SEED_FONTS)
 
 clean:
 	rm -rf build
