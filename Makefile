@@ -2,8 +2,9 @@
 # make test  builds everything and runs every test: natively with ASan and
 #            UBSan, and cross-built for Windows under Wine
 # make build builds the native engine, tests and tools
-# make fuzz  runs every fuzz target for FUZZ_TIME seconds (default 180) each
-.PHONY: run test build deps clean fuzz fuzz-build fuzz-seeds
+# make fuzz  runs every fuzz target for FUZZ_TIME seconds (default 180) each;
+#            make fuzz-coverage then tells how much of the engine its corpus reaches
+.PHONY: run test build deps clean fuzz fuzz-build fuzz-seeds fuzz-coverage
 
 FUZZ_TIME ?= 180
 FUZZ_SEED_FONTS ?= /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf \
@@ -35,6 +36,11 @@ fuzz-build: deps
 
 fuzz: fuzz-build
 	scripts/fuzz $(FUZZ_TIME)
+
+fuzz-coverage: deps
+	cmake --preset fuzz-coverage >/dev/null
+	cmake --build --preset fuzz-coverage -j2 --target fuzz_single_font fuzz_collection fuzz_inventory
+	scripts/fuzz-coverage
 
 # Remakes the seed corpus from the tests' font writer and a few packaged fonts.
 fuzz-seeds: deps
