@@ -5,6 +5,9 @@
 //   bits 0-1  0 or 3: a file, 1: a file with an upper-case extension,
 //             2: a folder named like a font (its content is not used)
 //   bit 2     0: .ttf, 1: .ttc
+//   bit 3     a long name: 90 characters and 11 more for each step of
+//             bits 4-7, at most 255; a path that does not fit 259
+//             characters keeps its slot and is not read
 //
 // readFullName and readCollectionFullNames end the process when a table
 // directory is cut off before the name record; that is their behaviour, and
@@ -15,7 +18,8 @@
 // and libFuzzer reports the exit as a finding.
 //
 // Checked beyond the sanitizers: every file has its slot, every directory
-// none; each record holds what the in-memory parse of its file gives, with
+// none; each record holds what the in-memory parse of its file gives (an
+// empty one when the file is not read), with
 // collections counted as at most 10 members and nothing past the count; the
 // list holds one line per font.
 #include <unistd.h>
@@ -37,6 +41,7 @@
 #include "fontfile/font_reader.h"
 #include "fuzz_support.h"
 #include "inventory/font_inventory.h"
+#include "platform/platform.h"
 #include "selection/matching.h"
 #include "selection/result_list.h"
 
@@ -58,12 +63,15 @@ void removeFolder() {
     std::filesystem::remove_all(folder, ignored);
 }
 
-// A folder of this process's own, in memory where the system has one.
+// A folder of this process's own, in memory where the system has one. Its
+// name has the same length in every process, so that an input's paths fit
+// or not alike.
 void makeFolder() {
     std::error_code error;
     auto base = std::filesystem::path("/dev/shm");
     if (!std::filesystem::is_directory(base, error)) base = std::filesystem::temp_directory_path();
-    folder = base / ("meldrove-fuzz-" + std::to_string(getpid()));
+    const auto pid = std::to_string(getpid());
+    folder = base / ("meldrove-fuzz-" + std::string(10 - std::min<std::size_t>(pid.size(), 10), '0') + pid);
     std::filesystem::remove_all(folder, error);
     std::filesystem::create_directories(folder);
     std::atexit(removeFolder);
@@ -203,15 +211,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::uint8_t kind = entries[n][0];
         const auto bytes = entries[n].subspan(1);
         const bool collection = (kind & 4) != 0;
-        const std::string stem = "f" + std::to_string(n);
+        std::string stem = "f" + std::to_string(n);
+        if ((kind & 8) != 0) stem.resize(std::min<std::size_t>(86 + static_cast<std::size_t>(kind >> 4) * 11, 251), 'x');
         if ((kind & 3) == 2) {
             std::filesystem::create_directory(folder / (stem + (collection ? ".ttc" : ".ttf")));
             continue;
         }
         const std::string name =
             stem + ((kind & 3) == 1 ? (collection ? ".TTC" : ".TTF") : (collection ? ".ttc" : ".ttf"));
-        auto expected = collection ? expectedCollection(bytes) : expectedSingle(bytes);
-        if (!expected) continue;  // its full-name reader would end the process
+        std::optional<Expected> expected;
+        if (folder.string().size() + 1 + name.size() >= platform::kMaxPath) {
+            expected.emplace();  // never opened: an empty record
+            expected->collection = collection;
+        } else {
+            expected = collection ? expectedCollection(bytes) : expectedSingle(bytes);
+            if (!expected) continue;  // its full-name reader would end the process
+        }
         write(name, bytes);
         files.emplace(name, std::move(*expected));
     }

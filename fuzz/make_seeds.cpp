@@ -199,7 +199,9 @@ Bytes folderInput(const std::vector<std::pair<std::uint8_t, Bytes>>& entries) {
     return out;
 }
 
-constexpr std::uint8_t kTtf = 0, kTtfUpper = 1, kFolder = 2, kTtc = 4;
+constexpr std::uint8_t kTtf = 0, kTtfUpper = 1, kFolder = 2, kTtc = 4, kLongName = 8;
+// With kLongName: a name of 90 + 11 * step characters.
+constexpr std::uint8_t longNameStep(std::uint8_t step) { return static_cast<std::uint8_t>(kLongName | step << 4); }
 
 std::map<std::string, Bytes> inventorySeeds(const std::map<std::string, Bytes>& singles,
                                             const std::map<std::string, Bytes>& collections) {
@@ -218,6 +220,12 @@ std::map<std::string, Bytes> inventorySeeds(const std::map<std::string, Bytes>& 
                                                {kTtc, collections.at("member-directory-cut-off.ttc")},
                                                {kTtc, collections.at("twelve-members.ttc")},
                                                {kTtc, collections.at("header-cut-off.ttc")}});
+    seeds["long-names"] = folderInput({{longNameStep(0), singles.at("simple.ttf")},
+                                       {longNameStep(1) | kTtc, collections.at("three-members.ttc")},
+                                       {longNameStep(15), singles.at("names-last-wins.ttf")},
+                                       {longNameStep(15) | kTtc, collections.at("shared-os2.ttc")},
+                                       {longNameStep(15), singles.at("directory-cut-off.ttf")},
+                                       {longNameStep(9) | kFolder, {}}});
     for (const auto& [name, bytes] : singles) {
         if (name.rfind("real-", 0) == 0)
             seeds["folder-" + name] = folderInput({{kTtf, bytes}, {kTtf, singles.at("simple.ttf")}});
