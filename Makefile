@@ -32,14 +32,14 @@ test: deps
 
 fuzz-build: deps
 	cmake --preset fuzz >/dev/null
-	cmake --build --preset fuzz -j2
+	cmake --build --preset fuzz -j2 --target fuzz_targets
 
 fuzz: fuzz-build
 	scripts/fuzz $(FUZZ_TIME)
 
 fuzz-coverage: deps
 	cmake --preset fuzz-coverage >/dev/null
-	cmake --build --preset fuzz-coverage -j2 --target fuzz_single_font fuzz_collection fuzz_inventory
+	cmake --build --preset fuzz-coverage -j2 --target fuzz_targets
 	scripts/fuzz-coverage
 
 # Remakes the seed corpus from the tests' font writer and a few packaged fonts.
