@@ -2,8 +2,9 @@
 # make test  builds everything and runs every test: natively with ASan and
 #            UBSan, and cross-built for Windows under Wine
 # make build builds the native engine, tests and tools
-# make fuzz  runs every fuzz target for FUZZ_TIME seconds (default 180) each;
-#            make fuzz-coverage then tells how much of the engine its corpus reaches
+# make fuzz  runs every fuzz target (or those of FUZZ_TARGETS) for FUZZ_TIME
+#            seconds (default 180) each; make fuzz-coverage then tells how
+#            much of the engine the corpus reaches
 .PHONY: run test build deps clean fuzz fuzz-build fuzz-seeds fuzz-coverage
 
 FUZZ_TIME ?= 180
@@ -35,7 +36,7 @@ fuzz-build: deps
 	cmake --build --preset fuzz -j2 --target fuzz_targets
 
 fuzz: fuzz-build
-	scripts/fuzz $(FUZZ_TIME)
+	FUZZ_TARGETS="$(FUZZ_TARGETS)" scripts/fuzz $(FUZZ_TIME)
 
 fuzz-coverage: deps
 	cmake --preset fuzz-coverage >/dev/null
