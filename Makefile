@@ -5,7 +5,7 @@
 # make fuzz  runs every fuzz target (or those of FUZZ_TARGETS) for FUZZ_TIME
 #            seconds (default 180) each; make fuzz-coverage then tells how
 #            much of the engine the corpus reaches
-.PHONY: run test build deps clean fuzz fuzz-build fuzz-seeds fuzz-coverage
+.PHONY: run test build deps clean fuzz fuzz-build fuzz-seeds fuzz-merge fuzz-coverage
 
 FUZZ_TIME ?= 180
 FUZZ_SEED_FONTS ?= /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf \
@@ -38,16 +38,20 @@ fuzz-build: deps
 fuzz: fuzz-build
 	FUZZ_TARGETS="$(FUZZ_TARGETS)" scripts/fuzz $(FUZZ_TIME)
 
+# Keeps in fuzz/corpus what make fuzz found that reaches further.
+fuzz-merge: fuzz-build
+	FUZZ_TARGETS="$(FUZZ_TARGETS)" scripts/fuzz --merge
+
 fuzz-coverage: deps
 	cmake --preset fuzz-coverage >/dev/null
 	cmake --build --preset fuzz-coverage -j2 --target fuzz_targets
 	scripts/fuzz-coverage
 
-# Remakes the seed corpus from the tests' font writer and a few packaged fonts.
+# Remakes the seeds of fuzz/corpus from the tests' font writer and a few
+# packaged fonts (the inputs merged in by make fuzz-merge stay).
 fuzz-seeds: deps
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan -j2 --target fuzz_make_seeds
-	rm -rf fuzz/corpus
 	build/asan/fuzz/fuzz_make_seeds fuzz/corpus $(FUZZ_SEED_FONTS)
 
 clean:
