@@ -1,8 +1,12 @@
-# make run   builds meldrove-query and lists this machine's fonts with it
+# make run   builds meldrove.exe and starts it under Wine with this machine's
+#            fonts (on a virtual display, printing its results, when there
+#            is no DISPLAY)
 # make test  builds everything and runs every test: natively with ASan and
-#            UBSan, and cross-built for Windows under Wine
+#            UBSan, and cross-built for Windows under Wine, the program end to
+#            end on a virtual display
+# make query lists this machine's fonts with the command-line meldrove-query
 # make build builds the native engine, tests and tools
-.PHONY: run test build deps clean
+.PHONY: run test query build deps clean
 
 deps:
 	@scripts/install-deps
@@ -11,7 +15,12 @@ build: deps
 	cmake --preset native >/dev/null
 	cmake --build --preset native
 
-run: build
+run: deps
+	cmake --preset mingw >/dev/null
+	cmake --build --preset mingw --target meldrove meldrove-demo
+	scripts/run-app
+
+query: build
 	scripts/run-query
 
 test: deps
