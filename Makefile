@@ -1,11 +1,15 @@
-# make run   builds meldrove-query and lists this machine's fonts with it
+# make run   builds meldrove.exe and starts it under Wine with this machine's
+#            fonts (on a virtual display, printing its results, when there
+#            is no DISPLAY)
 # make test  builds everything and runs every test: natively with ASan and
-#            UBSan, and cross-built for Windows under Wine
+#            UBSan, and cross-built for Windows under Wine, the program end to
+#            end on a virtual display
+# make query lists this machine's fonts with the command-line meldrove-query
 # make build builds the native engine, tests and tools
 # make fuzz  runs every fuzz target (or those of FUZZ_TARGETS) for FUZZ_TIME
 #            seconds (default 180) each; make fuzz-coverage then tells how
 #            much of the engine the corpus reaches
-.PHONY: run test build deps clean fuzz fuzz-build fuzz-seeds fuzz-merge fuzz-coverage
+.PHONY: run test query build deps clean fuzz fuzz-build fuzz-seeds fuzz-merge fuzz-coverage
 
 FUZZ_TIME ?= 180
 FUZZ_SEED_FONTS ?= /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf \
@@ -18,7 +22,12 @@ build: deps
 	cmake --preset native >/dev/null
 	cmake --build --preset native
 
-run: build
+run: deps
+	cmake --preset mingw >/dev/null
+	cmake --build --preset mingw --target meldrove meldrove-demo
+	scripts/run-app
+
+query: build
 	scripts/run-query
 
 test: deps

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "selection/unicode_blocks.h"
+
 namespace selection {
 
 std::array<std::int32_t, kMaxRequiredBits> requiredBits{};
@@ -56,6 +58,15 @@ std::vector<std::string> matchingLines(const FontInventory& fonts, std::span<con
 }
 
 }  // namespace
+
+void takeSelectedBlocks(std::span<const std::int32_t> positions) {
+    std::int32_t count = 0;
+    for (const auto position : positions) {
+        if (position < 0 || position >= kBlockCount || count == kMaxRequiredBits) continue;
+        requiredBits[static_cast<std::size_t>(count++)] = blockRangeBit(position);
+    }
+    requiredCount = count;
+}
 
 std::string singleFontLine(std::string_view fullName, std::string_view fileName) {
     return line(fullName, "   (", fileName);

@@ -22,6 +22,12 @@ extern std::int32_t requiredCount;
 // Where listMatchingFonts writes its lines; nothing is listed while null.
 extern ResultList* resultList;
 
+// Makes the selection state from the positions selected in the block list,
+// in list order: requiredCount becomes the number of positions, and entry i
+// of requiredBits the range bit of the row at position i. Positions that name
+// no row of the table are passed over, as are those past the 100th.
+void takeSelectedBlocks(std::span<const std::int32_t> positions);
+
 // True when bit n of the set is set for every n of `bits` (so always for no
 // bits). A bit outside 0..127 is never covered.
 bool coversAll(const inventory::UnicodeRangeSet& ranges, std::span<const std::int32_t> bits);

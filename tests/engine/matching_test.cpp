@@ -12,6 +12,7 @@
 #include "engine_test_helpers.h"
 #include "inventory/font_inventory.h"
 #include "selection/result_list.h"
+#include "selection/unicode_blocks.h"
 
 namespace {
 
@@ -161,6 +162,33 @@ TEST(MatchingSelection, BitsOutsideTheSetAreNeverCovered) {
 }
 
 // ---- Runs ------------------------------------------------------------------
+
+// The selection state as "Select Block " makes it from the block list.
+std::vector<std::int32_t> requiredAfter(const std::vector<std::int32_t>& positions) {
+    selection::takeSelectedBlocks(positions);
+    return {selection::requiredBits.begin(), selection::requiredBits.begin() + selection::requiredCount};
+}
+
+TEST(SelectedBlocks, BecomeTheRangeBitsOfTheirRowsInListOrder) {
+    EXPECT_EQ(requiredAfter({8}), (std::vector<std::int32_t>{9}));          // Cyrillic
+    EXPECT_EQ(requiredAfter({0, 78}), (std::vector<std::int32_t>{0, 83}));  // Basic Latin, Yi Syllables
+    EXPECT_EQ(requiredAfter({27, 28}), (std::vector<std::int32_t>{31, 32}));
+    EXPECT_TRUE(requiredAfter({}).empty());
+
+    std::vector<std::int32_t> everyRow(selection::kBlockCount);
+    std::vector<std::int32_t> everyBit;
+    for (int row = 0; row < selection::kBlockCount; ++row) {
+        everyRow[static_cast<std::size_t>(row)] = row;
+        everyBit.push_back(selection::blockRangeBit(row));
+    }
+    EXPECT_EQ(requiredAfter(everyRow), everyBit);
+}
+
+TEST(SelectedBlocks, PositionsOutsideTheTableOrPastTheHundredthAreLeftOut) {
+    EXPECT_EQ(requiredAfter({-1, 8, 79, 1000}), (std::vector<std::int32_t>{9}));
+    const std::vector<std::int32_t> tooMany(150, 0);
+    EXPECT_EQ(requiredAfter(tooMany), std::vector<std::int32_t>(selection::kMaxRequiredBits, 0));
+}
 
 TEST(MatchingRuns, EachRunReplacesTheLinesOfTheLastOne) {
     const auto fonts = InventoryBuilder().single("a.ttf", "A", bit(0)).collection("c.ttc", {{bit(0), "C"}}).build();

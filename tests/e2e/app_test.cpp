@@ -1,0 +1,353 @@
+// meldrove.exe run as a user runs it, under Wine: each test fills the fonts
+// folder of the Wine prefix with fonts made here, starts the program, drives
+// its windows with window messages and checks what a user would see.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/resource.h"
+#include "font_writer.h"
+#include "selection/unicode_blocks.h"
+#include "tools/app_driver.h"
+
+namespace {
+
+using namespace testfonts;
+using driver::AppProcess;
+using ::testing::ElementsAre;
+
+constexpr std::uint32_t kBasicLatin = 1u << 0;
+constexpr std::uint32_t kCyrillic = 1u << 9;
+constexpr std::uint32_t kYiSyllables = 1u << 19;  // bit 83: word 3, bit 19
+
+std::string windowsDirectory() {
+    char directory[MAX_PATH] = {};
+    GetWindowsDirectoryA(directory, MAX_PATH);
+    return directory;
+}
+
+std::string fontsFolder() { return windowsDirectory() + "\\fonts"; }
+
+void emptyFontsFolder() {
+    CreateDirectoryA(fontsFolder().c_str(), nullptr);
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((fontsFolder() + "\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string path = fontsFolder() + "\\" + entry.cFileName;
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            DeleteFileA(path.c_str());
+        }
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+}
+
+void installFont(const std::string& name, const Bytes& bytes) {
+    std::ofstream out(fontsFolder() + "\\" + name, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(out) << name;
+}
+
+Bytes singleFont(std::uint32_t range1, const std::string& fullName, std::uint32_t range3 = 0) {
+    return simpleFont({range1, 0, range3, 0}, fullName).build();
+}
+
+// What each test starts from: an empty fonts folder and the program's output
+// file. The program is killed, should a test end while it still runs.
+class App : public ::testing::Test {
+protected:
+    void SetUp() override {
+        emptyFontsFolder();
+        char folder[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, folder);
+        outputPath_ = std::string(folder) + "meldrove-e2e-output.txt";
+    }
+    void TearDown() override {
+        app_.reset();
+        DeleteFileA(outputPath_.c_str());
+        emptyFontsFolder();
+    }
+
+    // Starts the program and waits for its main window and its dialog.
+    void start() {
+        startOnly();
+        main_ = app_->mainWindow();
+        ASSERT_NE(main_, nullptr) << "no main window; output: " << output();
+        dialog_ = app_->selectionDialog();
+        ASSERT_NE(dialog_, nullptr);
+        blocks_ = GetDlgItem(dialog_, IDC_BLOCKLIST);
+        results_ = GetDlgItem(dialog_, IDC_RESULTLIST);
+        ASSERT_TRUE(driver::waitFor([&] { return IsWindowVisible(main_) && IsWindowVisible(dialog_); },
+                                    driver::kWindowTimeoutMs));
+    }
+    void startOnly() {
+        app_ = std::make_unique<AppProcess>(driver::hostPathToWindows(MELDROVE_EXE), outputPath_);
+        ASSERT_TRUE(app_->started()) << MELDROVE_EXE;
+    }
+
+    std::string output() const {
+        std::ifstream in(outputPath_, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    void selectBlock(const std::string& name, bool selected = true) {
+        const int line = driver::findLine(blocks_, name);
+        ASSERT_GE(line, 0) << name;
+        driver::setSelected(blocks_, line, selected);
+    }
+    void press(int control) { driver::click(GetDlgItem(dialog_, control)); }
+    std::vector<std::string> results() const { return driver::listLines(results_); }
+
+    DWORD exitCode(DWORD timeoutMs = driver::kExitTimeoutMs) const {
+        DWORD code = 0;
+        EXPECT_TRUE(app_->waitForExit(timeoutMs, code)) << "the program did not end";
+        return code;
+    }
+
+    std::string outputPath_;
+    std::unique_ptr<AppProcess> app_;
+    HWND main_ = nullptr;
+    HWND dialog_ = nullptr;
+    HWND blocks_ = nullptr;
+    HWND results_ = nullptr;
+};
+
+// The dialog's place: 4 pixels right of "&About", 4 below the menu bar. The
+// menu bar starts at the client area's left edge and ends at its top. Under
+// Wine the window may first learn where its menu bar is when X maps it, so
+// the place is awaited for a moment.
+void expectDialogUnderMenuBar(HWND main, HWND dialog) {
+    POINT client{0, 0};
+    ClientToScreen(main, &client);
+    driver::waitFor([&] { return driver::windowRect(dialog).left == client.x + 4; }, 3000);
+    const RECT placed = driver::windowRect(dialog);
+    EXPECT_EQ(placed.left, client.x + 4);
+    EXPECT_EQ(placed.top, client.y + 4);
+}
+
+TEST_F(App, StartsWithEveryBlockInOrderNothingSelectedAndNoResults) {
+    installFont("sans.ttf", singleFont(kBasicLatin, "Sans"));
+    start();
+
+    std::vector<std::string> names;
+    for (const auto& block : selection::unicodeBlockTable) names.emplace_back(block.name);
+    EXPECT_EQ(driver::listLines(blocks_), names);
+    EXPECT_TRUE(driver::selectedLines(blocks_).empty());
+    EXPECT_TRUE(results().empty());
+    EXPECT_EQ(driver::windowText(dialog_), "Quorrel");
+    EXPECT_EQ(driver::windowText(GetDlgItem(dialog_, IDC_SELECTBLOCK)), "Select Block ");
+    EXPECT_EQ(driver::windowText(GetDlgItem(dialog_, IDC_CLEARSELECTION)), "Clear selection");
+    EXPECT_EQ(GetWindow(dialog_, GW_OWNER), main_);
+    // Blocks keep the table's order and take any number of selections;
+    // results are sorted by the list and cannot be selected.
+    const auto style = [](HWND w) { return static_cast<DWORD>(GetWindowLongA(w, GWL_STYLE)); };
+    EXPECT_EQ(style(blocks_) & (LBS_SORT | LBS_MULTIPLESEL | LBS_NOSEL), static_cast<DWORD>(LBS_MULTIPLESEL));
+    EXPECT_EQ(style(results_) & (LBS_SORT | LBS_MULTIPLESEL | LBS_NOSEL), static_cast<DWORD>(LBS_SORT | LBS_NOSEL));
+    const RECT frame = driver::windowRect(main_);
+    EXPECT_EQ(frame.right - frame.left, 680);
+    EXPECT_EQ(frame.bottom - frame.top, 400);
+}
+
+TEST_F(App, KeepsTheDialogUnderTheMenuBarWhenTheWindowMovesOrChangesSize) {
+    start();
+    expectDialogUnderMenuBar(main_, dialog_);
+
+    SetWindowPos(main_, nullptr, 57, 43, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    ASSERT_TRUE(driver::waitFor([&] { return driver::windowRect(main_).left == 57; }, 5000));
+    expectDialogUnderMenuBar(main_, dialog_);
+
+    SetWindowPos(main_, nullptr, 120, 90, 900, 600, SWP_NOZORDER);
+    ASSERT_TRUE(driver::waitFor([&] { return driver::windowRect(main_).left == 120; }, 5000));
+    expectDialogUnderMenuBar(main_, dialog_);
+}
+
+// A folder with every kind of font a line can come from.
+class Matching : public App {
+protected:
+    void SetUp() override {
+        App::SetUp();
+        installFont("latin.ttf", singleFont(kBasicLatin, "Latin Only"));
+        installFont("cyrillic.ttf", singleFont(kBasicLatin | kCyrillic, "Cyrillic Sans"));
+        installFont("yi.ttf", singleFont(kBasicLatin, "Yi Font", kYiSyllables));
+        // No OS/2 table: no range bit at all.
+        installFont("noranges.ttf", FontWriter().table("name", nameTable({{"No Ranges"}})).build());
+        // A name only for Windows: no full name to show.
+        installFont("nameless.ttf", FontWriter()
+                                        .table("OS/2", os2Table({kBasicLatin | kCyrillic, 0, 0, 0}))
+                                        .table("name", nameTable({{"Windows Name", 3, 4}}))
+                                        .build());
+        installFont("family.ttc", CollectionWriter()
+                                      .member(simpleFont({kBasicLatin, 0, 0, 0}, "Family Regular"))
+                                      .member(simpleFont({kBasicLatin | kCyrillic, 0, 0, 0}, "Family Bold"))
+                                      .build());
+        start();
+    }
+};
+
+const std::vector<std::string> kEveryFont{"   (nameless.ttf)",         "Cyrillic Sans   (cyrillic.ttf)",
+                                          "Family Bold  (family.ttc)", "Family Regular  (family.ttc)",
+                                          "Latin Only   (latin.ttf)",  "No Ranges   (noranges.ttf)",
+                                          "Yi Font   (yi.ttf)"};
+
+TEST_F(Matching, ListsEveryFontWhenNoBlockIsSelectedEachOnceHoweverOftenPressed) {
+    press(IDC_SELECTBLOCK);
+    EXPECT_EQ(results(), kEveryFont);
+    press(IDC_SELECTBLOCK);
+    EXPECT_EQ(results(), kEveryFont);
+}
+
+TEST_F(Matching, ListsOnlyTheFontsThatDeclareEverySelectedBlock) {
+    selectBlock("Cyrillic");
+    press(IDC_SELECTBLOCK);
+    EXPECT_THAT(results(),
+                ElementsAre("   (nameless.ttf)", "Cyrillic Sans   (cyrillic.ttf)", "Family Bold  (family.ttc)"));
+
+    selectBlock("Basic Latin");
+    press(IDC_SELECTBLOCK);
+    EXPECT_THAT(results(),
+                ElementsAre("   (nameless.ttf)", "Cyrillic Sans   (cyrillic.ttf)", "Family Bold  (family.ttc)"));
+
+    selectBlock("Cyrillic", false);
+    selectBlock("Yi Syllables");
+    press(IDC_SELECTBLOCK);
+    EXPECT_THAT(results(), ElementsAre("Yi Font   (yi.ttf)"));
+}
+
+TEST_F(Matching, EmptiesTheListWhenNoFontMatches) {
+    press(IDC_SELECTBLOCK);
+    ASSERT_FALSE(results().empty());
+    selectBlock("Braille Patterns");
+    press(IDC_SELECTBLOCK);
+    EXPECT_TRUE(results().empty());
+}
+
+TEST_F(Matching, ClearSelectionDeselectsEveryBlockAndKeepsTheLines) {
+    selectBlock("Basic Latin");
+    selectBlock("Yi Syllables");
+    selectBlock("Cyrillic");
+    press(IDC_SELECTBLOCK);
+    const auto shown = results();
+
+    press(IDC_CLEARSELECTION);
+    EXPECT_TRUE(driver::selectedLines(blocks_).empty());
+    EXPECT_EQ(results(), shown);
+
+    press(IDC_SELECTBLOCK);
+    EXPECT_EQ(results(), kEveryFont);
+}
+
+// Closes the about box with `close` and checks it went and nothing else did.
+class AboutBox : public App {
+protected:
+    void openAndClose(const std::function<void(HWND)>& close) {
+        press(IDC_SELECTBLOCK);
+        const auto shown = results();
+        PostMessageA(main_, WM_COMMAND, IDM_ABOUT, 0);
+        HWND about = app_->aboutBox();
+        ASSERT_NE(about, nullptr);
+        EXPECT_EQ(driver::windowText(about), "Quorrel");
+        EXPECT_EQ(GetWindow(about, GW_OWNER), main_);
+
+        close(about);
+        ASSERT_TRUE(driver::waitFor([&] { return !IsWindow(about); }, 5000));
+        EXPECT_TRUE(IsWindowVisible(main_));
+        EXPECT_TRUE(IsWindowVisible(dialog_));
+        EXPECT_EQ(results(), shown);
+        EXPECT_TRUE(app_->running());
+    }
+};
+
+TEST_F(AboutBox, ClosesByOkEnterEscapeAndItsCloseBox) {
+    installFont("sans.ttf", singleFont(kBasicLatin, "Sans"));
+    start();
+    openAndClose([](HWND about) { driver::click(GetDlgItem(about, IDOK)); });
+    openAndClose([](HWND about) { PostMessageA(GetDlgItem(about, IDOK), WM_KEYDOWN, VK_RETURN, 0); });
+    openAndClose([](HWND about) { PostMessageA(GetDlgItem(about, IDOK), WM_KEYDOWN, VK_ESCAPE, 0); });
+    openAndClose([](HWND about) { PostMessageA(about, WM_SYSCOMMAND, SC_CLOSE, 0); });
+}
+
+TEST_F(App, EndsWithZeroOnExit) {
+    start();
+    PostMessageA(main_, WM_COMMAND, IDM_EXIT, 0);
+    EXPECT_EQ(exitCode(), 0u);
+}
+
+TEST_F(App, EndsWithZeroWhenTheWindowIsClosedFromItsCaption) {
+    start();
+    PostMessageA(main_, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(exitCode(), 0u);
+}
+
+TEST_F(App, ClosingTheDialogLeavesTheMainWindowOpenUntilExit) {
+    installFont("sans.ttf", singleFont(kBasicLatin, "Sans"));
+    start();
+    PostMessageA(dialog_, WM_CLOSE, 0, 0);  // the dialog's own cancel
+    ASSERT_TRUE(driver::waitFor([&] { return !IsWindow(dialog_); }, 5000));
+
+    // Moving the window now addresses a dialog that is gone: no harm done.
+    SetWindowPos(main_, nullptr, 30, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    Sleep(200);
+    EXPECT_TRUE(app_->running());
+    EXPECT_TRUE(IsWindowVisible(main_));
+
+    PostMessageA(main_, WM_COMMAND, IDM_EXIT, 0);
+    EXPECT_EQ(exitCode(), 0u);
+}
+
+TEST_F(App, IgnoresUnknownCommands) {
+    start();
+    EXPECT_EQ(SendMessageA(main_, WM_COMMAND, 4242, 0), 0);
+    EXPECT_EQ(SendMessageA(dialog_, WM_COMMAND, 4242, 0), 0);
+    EXPECT_TRUE(app_->running());
+    EXPECT_TRUE(IsWindow(dialog_));
+}
+
+TEST_F(App, EndsWithMinusOneBeforeAnyWindowWhenATableRecordIsCutOff) {
+    // Three records and no OS/2 among the first two; the file ends inside the
+    // third record.
+    const Bytes font =
+        FontWriter().table("cmap", Bytes(8, 1)).table("head", Bytes(8, 2)).table("post", Bytes(8, 3)).build();
+    installFont("cut.ttf", truncated(font, 12 + 16 * 2 + 10));
+    startOnly();
+
+    bool windowShown = false;
+    driver::waitFor(
+        [&] {
+            HWND main = app_->findWindow([](HWND w) { return driver::className(w) == "Vantrel"; }, 0);
+            windowShown = windowShown || (main && IsWindowVisible(main));
+            return !app_->running();
+        },
+        driver::kExitTimeoutMs);
+    EXPECT_EQ(exitCode(), static_cast<DWORD>(-1));
+    EXPECT_FALSE(windowShown);
+    // Standard output is in text mode: the line ends as Windows ends lines.
+    EXPECT_EQ(output(),
+              "OS/2 not found"
+              "Read failed on table #2\r\n");
+}
+
+TEST_F(App, WritesTheReadersDiagnosticsToStandardOutput) {
+    // The name record comes before the cut: only the OS/2 scan reaches it.
+    const Bytes cut =
+        FontWriter().table("name", nameTable({{"Cut"}})).table("cmap", Bytes(8, 1)).table("post", Bytes(8, 3)).build();
+    installFont("a-cut.ttf", truncated(cut, 12 + 16 * 2 + 10));
+    installFont("b-noname.ttf", FontWriter().table("OS/2", os2Table({kBasicLatin, 0, 0, 0})).build());
+    start();
+    PostMessageA(main_, WM_COMMAND, IDM_EXIT, 0);
+    EXPECT_EQ(exitCode(), 0u);
+
+    // The directory search decides which file comes first.
+    const std::string noOs2 = "OS/2 not found";
+    const std::string noName = windowsDirectory() + "\\fonts\\b-noname.ttf: ** No name table found **\r\n";
+    const auto text = output();
+    EXPECT_TRUE(text == noOs2 + noName || text == noName + noOs2) << text;
+}
+
+}  // namespace
