@@ -1,0 +1,212 @@
+"""make bench: builds fonts folders of 1,000 and 10,000 real font files under
+build/bench/, then times over each, side by side, the inventory build, the
+two floors, the two peers (fc-scan and a fontTools script) and the matching,
+and prints the table of the README's Performance section."""
+import argparse
+import os
+import platform
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+BENCH = ROOT / "build/native/bench/meldrove-bench"
+FONTTOOLS_SCRIPT = ROOT / "bench/fonttools_read.py"
+DEBIAN_PYTHON = "/usr/bin/python3"  # the interpreter python3-fonttools installs into
+SOURCES = [Path("/usr/share/fonts")]
+COLLECTIONS_PER_THOUSAND = 4  # so 40 of 10,000: the inventory keeps at most 50
+
+
+def font_sources():
+    """The real fonts the corpus links to: every *.ttf and *.ttc, by path."""
+    found = sorted(p for s in SOURCES for p in s.rglob("*") if p.suffix.lower() in (".ttf", ".ttc") and p.is_file())
+    return [p for p in found if p.suffix.lower() == ".ttf"], [p for p in found if p.suffix.lower() == ".ttc"]
+
+
+def make_corpus(count, singles, collections):
+    """A folder of `count` uniquely named hard links (copies where a link is
+    refused), cycling through the real fonts."""
+    folder = ROOT / f"build/bench/corpus-{count}"
+    wanted_collections = count * COLLECTIONS_PER_THOUSAND // 1000 if collections else 0
+    plan = [collections[i % len(collections)] for i in range(wanted_collections)]
+    plan += [singles[i % len(singles)] for i in range(count - wanted_collections)]
+    names = [f"{i:05d}-{source.name}" for i, source in enumerate(plan)]
+    if folder.is_dir() and sorted(os.listdir(folder)) == sorted(names):
+        return folder, wanted_collections
+    shutil.rmtree(folder, ignore_errors=True)
+    folder.mkdir(parents=True)
+    for name, source in zip(names, plan):
+        try:
+            os.link(source, folder / name)
+        except OSError:
+            shutil.copyfile(source, folder / name)
+    return folder, wanted_collections
+
+
+def run_engine_bench(folder, reps):
+    out = subprocess.run([str(BENCH), "--fonts-dir", str(folder), "--reps", str(reps)], check=True,
+                         capture_output=True, text=True).stdout
+    samples, found, lines = {}, {}, {}
+    for line in out.splitlines():
+        kind, name, *rest = line.split()
+        if kind == "time":
+            samples.setdefault(name, []).append(float(rest[0]))
+        elif kind == "found":
+            found[name] = tuple(int(x) for x in rest)
+        elif kind == "lines":
+            lines[name] = int(rest[0])
+    return samples, found, lines
+
+
+def time_fc_scan(folder, reps):
+    if not shutil.which("fc-scan"):
+        return None
+    samples = []
+    for _ in range(reps):
+        start = time.perf_counter()
+        subprocess.run(["fc-scan", "--format", "%{family}\n", str(folder)], check=True, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+        samples.append(time.perf_counter() - start)
+    return samples
+
+
+def time_fonttools(folder, reps):
+    probe = subprocess.run([DEBIAN_PYTHON, "-c", "import fontTools"], capture_output=True)
+    if probe.returncode != 0:
+        return None
+    samples = []
+    for _ in range(reps):
+        out = subprocess.run([DEBIAN_PYTHON, str(FONTTOOLS_SCRIPT), str(folder)], check=True, capture_output=True,
+                             text=True).stdout
+        samples.append(float(out.split()[0]))
+    return samples
+
+
+def machine():
+    cpu = "unknown CPU"
+    try:
+        for line in open("/proc/cpuinfo"):
+            if line.startswith("model name"):
+                cpu = line.split(":", 1)[1].strip()
+                break
+    except OSError:
+        pass
+    fs = subprocess.run(["stat", "-f", "-c", "%T", str(ROOT / "build")], capture_output=True, text=True).stdout.strip()
+    return f"{cpu}, {os.cpu_count()} cores (shared), Linux {platform.release()}, file system {fs or 'unknown'}"
+
+
+def fmt_us(seconds):
+    us = seconds * 1e6
+    return f"{us:.2f}" if us < 10 else f"{us:.1f}" if us < 1000 else f"{us:,.0f}"
+
+
+def spread(samples, files):
+    return f"{fmt_us(min(samples) / files)}–{fmt_us(max(samples) / files)}"
+
+
+ROWS = [
+    ("engine", "inventory build (engine)"),
+    ("physical", "physical floor: each file opened once"),
+    ("parts", "readers' floor: each file opened per reader"),
+    ("fc-scan", "fc-scan over the folder"),
+    ("fonttools", "fontTools script (lazy OS/2 and name)"),
+    ("match-none", "matching, no block (every font listed)"),
+    ("match-one", "matching, one block (Cyrillic)"),
+    ("match-five", "matching, five blocks (Latin x3, Greek, Cyrillic)"),
+]
+
+
+def print_table(results, sizes):
+    header = "| measure |"
+    rule = "|---|"
+    for n in sizes:
+        header += f" N={n:,}: µs/file, median (min–max) | engine ÷ this |"
+        rule += "---:|---:|"
+    header += " growth: per file at the largest N ÷ at the smallest |"
+    rule += "---:|"
+    print(header)
+    print(rule)
+    for key, label in ROWS:
+        cells = f"| {label} |"
+        medians = []
+        for n in sizes:
+            samples = results[n]["samples"].get(key)
+            if not samples:
+                cells += " not measured | |"
+                medians.append(None)
+                continue
+            files = results[n]["files"]
+            median = statistics.median(samples)
+            engine = statistics.median(results[n]["samples"]["engine"])
+            medians.append(median / files)
+            reps = f", {len(samples)} run{'s' if len(samples) > 1 else ''}" if key in ("fc-scan", "fonttools") else ""
+            cells += f" {fmt_us(median / files)} ({spread(samples, files)}{reps}) | {engine / median:.3g} |"
+        growth = f"{medians[-1] / medians[0]:.2f}" if None not in medians and len(medians) > 1 else ""
+        print(cells + f" {growth} |")
+
+
+def goals(results, sizes):
+    n, small = sizes[-1], sizes[0]
+    med = {k: statistics.median(v) for k, v in results[n]["samples"].items()}
+    engine = med["engine"]
+    print(f"\nGoals at N={n:,}:")
+    checks = [
+        ("inventory build ÷ readers' floor", engine / med["parts"], "<= 1.2", engine / med["parts"] <= 1.2),
+        ("inventory build ÷ physical floor", engine / med["physical"], "<= 2", engine / med["physical"] <= 2),
+    ]
+    if "fc-scan" in med:
+        checks.append(("fc-scan ÷ inventory build", med["fc-scan"] / engine, ">= 20", med["fc-scan"] / engine >= 20))
+    per_file = {m: statistics.median(results[m]["samples"]["engine"]) / results[m]["files"] for m in sizes}
+    growth = per_file[n] / per_file[small]
+    checks.append((f"per file at {n:,} ÷ at {small:,}", growth, "<= 1.2", growth <= 1.2))
+    worst = max(med[k] for k in ("match-none", "match-one", "match-five"))
+    checks.append(("slowest matching ÷ inventory build", worst / engine, "< 1%", worst / engine < 0.01))
+    for label, value, target, met in checks:
+        shown = f"{value:.2%}" if target.endswith("%") else f"{value:.2f}"
+        print(f"- {label}: {shown} (goal {target}): {'met' if met else 'MISSED'}")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--sizes", type=int, nargs="+", default=[1000, 10000])
+    parser.add_argument("--reps", type=int, default=9, help="runs of each engine measure")
+    parser.add_argument("--peer-reps", type=int, nargs="+", default=[3, 1],
+                        help="runs of each peer, per size (the last value for the rest)")
+    args = parser.parse_args()
+
+    singles, collections = font_sources()
+    if not singles:
+        sys.exit("no *.ttf under /usr/share/fonts: run bench/install-deps")
+    results = {}
+    for i, n in enumerate(args.sizes):
+        folder, ttc = make_corpus(n, singles, collections)
+        samples, found, lines = run_engine_bench(folder, args.reps)
+        peer_reps = args.peer_reps[min(i, len(args.peer_reps) - 1)]
+        for key, timer in (("fc-scan", time_fc_scan), ("fonttools", time_fonttools)):
+            timed = timer(folder, peer_reps)
+            if timed:
+                samples[key] = timed
+        results[n] = {"samples": samples, "files": n, "found": found, "lines": lines, "ttc": ttc}
+        disagree = [p for p in ("physical", "parts") if found.get(p) != found.get("engine")]
+        if disagree:
+            print(f"warning: at N={n} the {', '.join(disagree)} floor read other fonts than the engine: {found}")
+
+    print(f"\nMachine: {machine()}; warm cache; {args.reps} runs of each engine measure, "
+          f"{3 * args.reps} of each matching.")
+    for n in args.sizes:
+        r = results[n]
+        singles_n, ttc_n, fonts = r["found"]["engine"][:3]
+        print(f"Folder of {n:,} files: {singles_n:,} *.ttf (hard links cycling through {len(singles)} "
+              f"fonts of /usr/share/fonts) and {ttc_n} *.ttc (cycling through {len(collections)} CJK collections), "
+              f"{fonts:,} fonts read; matching lists {r['lines'].get('match-none', 0):,} / "
+              f"{r['lines'].get('match-one', 0):,} / {r['lines'].get('match-five', 0):,} lines (none / one / five).")
+    print()
+    print_table(results, args.sizes)
+    goals(results, args.sizes)
+
+
+if __name__ == "__main__":
+    main()
