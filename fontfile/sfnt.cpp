@@ -69,28 +69,32 @@ std::optional<NameRecord> decodeNameRecord(std::span<const std::uint8_t> bytes) 
     });
 }
 
-// Record `index` of a table directory whose bytes were read into `bytes`;
-// nothing when the read ended inside it.
-std::optional<TableRecord> tableRecordAt(std::span<const std::uint8_t> bytes, int index) {
+// The 16 bytes of record `index` of a table directory read into `bytes`;
+// none when the read ended inside the record.
+std::span<const std::uint8_t> tableRecordBytes(std::span<const std::uint8_t> bytes, int index) {
     const auto start = kOffsetTableSize + kTableRecordSize * static_cast<std::size_t>(index);
-    if (start > bytes.size() || kTableRecordSize > bytes.size() - start) return std::nullopt;
-    return decodeTableRecord(bytes.subspan(start, kTableRecordSize));
+    if (start > bytes.size() || kTableRecordSize > bytes.size() - start) return {};
+    return bytes.subspan(start, kTableRecordSize);
 }
+
+// Whether a record's tag, its first four bytes, is `tag`.
+bool hasTag(std::span<const std::uint8_t> record, const Tag& tag) { return loadU32(record, 0) == loadU32(tag, 0); }
 
 }  // namespace
 
 TableScan scanTableDirectory(ByteSource& source, std::uint64_t directoryPosition, const Tag& wanted) {
     // The offset table and every record that may be examined, in one read:
     // a record is whole exactly when the read reached its last byte.
-    std::array<std::uint8_t, kTableDirectorySize> bytes{};
+    std::array<std::uint8_t, kTableDirectorySize> bytes;  // only the bytes read are looked at
     const auto read = std::span<const std::uint8_t>(bytes).first(source.readAt(directoryPosition, bytes));
     const auto numTables = decodeNumTables(read);
     if (!numTables) return {};
     const int records = std::min<int>(*numTables, kMaxTableRecords);
     for (int i = 0; i < records; ++i) {
-        const auto record = tableRecordAt(read, i);
-        if (!record) return {TableScan::Outcome::shortRecord, 0, i};
-        if (record->tag == wanted) return {TableScan::Outcome::found, record->offset, i};
+        const auto record = tableRecordBytes(read, i);
+        if (record.empty()) return {TableScan::Outcome::shortRecord, 0, i};
+        if (!hasTag(record, wanted)) continue;  // only the record wanted is decoded
+        if (const auto found = decodeTableRecord(record)) return {TableScan::Outcome::found, found->offset, i};
     }
     return {};
 }
@@ -147,7 +151,7 @@ private:
 
     ByteSource& source_;
     std::uint32_t tableOffset_;
-    std::array<std::uint8_t, kNameHeaderSize + kNameRecordSize * kRecordsPerRead> bytes_{};
+    std::array<std::uint8_t, kNameHeaderSize + kNameRecordSize * kRecordsPerRead> bytes_;  // looked at through run_
     std::optional<NameHeader> header_;
     std::span<const std::uint8_t> run_;  // the bytes read from record runFirst_ on
     std::uint32_t runFirst_ = 0;

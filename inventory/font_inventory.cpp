@@ -1,6 +1,7 @@
 #include "inventory/font_inventory.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <new>
 #include <optional>
@@ -29,6 +30,18 @@ std::optional<std::string> joinPath(std::string_view folder, std::string_view na
     path += '\\';
     path += name;
     return path;
+}
+
+// A font's full path, in a buffer of the build rather than on the heap.
+using PathBuffer = std::array<char, platform::kMaxPath>;
+
+// "<folder>\<name>" into `path`; false when it would not fit, as joinPath.
+bool formatPath(std::string_view folder, std::string_view name, PathBuffer& path) {
+    if (folder.size() + 1 + name.size() >= platform::kMaxPath) return false;
+    auto end = std::copy(folder.begin(), folder.end(), path.begin());
+    *end++ = '\\';
+    *std::copy(name.begin(), name.end(), end) = '\0';
+    return true;
 }
 
 bool isFile(const platform::FoundEntry& entry) { return (entry.attributes & platform::kFileAttributeDirectory) == 0; }
@@ -75,12 +88,13 @@ void readSingleFonts(FontInventory& target) {
         target.singleCount = 0;
         return;
     }
+    PathBuffer path;
     for (std::size_t i = 0; i < count; ++i) {
-        const auto path = joinPath(target.fontsDirectory, slotText(target.singleFileNames[i]));
-        if (!path) continue;  // cannot be opened: an empty record, like any unreadable file
+        // A path that does not fit cannot be opened: an empty record, like any unreadable file.
+        if (!formatPath(target.fontsDirectory, slotText(target.singleFileNames[i]), path)) continue;
         Os2Prefix prefix{};
-        fontfile::readOs2Prefix(path->c_str(), prefix);
-        fontfile::readFullName(path->c_str(), target.singleFullNames[i]);
+        fontfile::readOs2Prefix(path.data(), prefix);
+        fontfile::readFullName(path.data(), target.singleFullNames[i]);
         target.singleRecords[i].ranges = rangesOf(prefix);
     }
 }
@@ -91,12 +105,12 @@ std::int32_t membersKept(std::int32_t reported) {
     return static_cast<std::int32_t>(std::min(static_cast<std::uint32_t>(reported), fontfile::kMaxMembersRead));
 }
 
-void readCollection(const std::string& path, std::int32_t& memberCount, std::span<FontRecord, MaxMembers> records) {
+void readCollection(const char* path, std::int32_t& memberCount, std::span<FontRecord, MaxMembers> records) {
     std::array<Os2Prefix, MaxMembers> prefixes{};
     std::array<NameSlot, MaxMembers> names{};
-    fontfile::readCollectionOs2Prefixes(path.c_str(), memberCount, prefixes);
+    fontfile::readCollectionOs2Prefixes(path, memberCount, prefixes);
     memberCount = membersKept(memberCount);
-    fontfile::readCollectionFullNames(path.c_str(), names);
+    fontfile::readCollectionFullNames(path, names);
     for (std::int32_t j = 0; j < memberCount; ++j) {
         const auto m = static_cast<std::size_t>(j);
         records[m].ranges = rangesOf(prefixes[m]);
@@ -112,10 +126,10 @@ void readCollections(FontInventory& target) {
         target.collectionCount = 0;
         return;
     }
+    PathBuffer path;
     for (std::size_t k = 0; k < count; ++k) {
-        const auto path = joinPath(target.fontsDirectory, slotText(target.collectionFileNames[k]));
-        if (!path) continue;
-        readCollection(*path, target.memberCounts[k],
+        if (!formatPath(target.fontsDirectory, slotText(target.collectionFileNames[k]), path)) continue;
+        readCollection(path.data(), target.memberCounts[k],
                        std::span<FontRecord, MaxMembers>(&target.collectionRecords[k * MaxMembers], MaxMembers));
     }
 }

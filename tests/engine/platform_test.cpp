@@ -114,6 +114,28 @@ TEST(FileSearchPattern, ListsPipesAndDanglingLinksAsFiles) {
     EXPECT_FALSE(isDirectory(found.at("pipe.ttf")));
     EXPECT_FALSE(isDirectory(found.at("gone.ttf")));
 }
+
+TEST(FileSearchPattern, ReportsLinksByWhatTheyReach) {
+    TempFolder folder;
+    folder.makeFolder("real");
+    folder.write("real.ttf", {1});
+    std::filesystem::create_directory_symlink(folder.path() / "real", folder.path() / "folder.ttf");
+    std::filesystem::create_symlink(folder.path() / "real.ttf", folder.path() / "file.ttf");
+
+    const auto found = searchAll(folder.enginePath() + "\\*.ttf");
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_TRUE(isDirectory(found.at("folder.ttf")));
+    EXPECT_FALSE(isDirectory(found.at("file.ttf")));
+}
+
+TEST(FileSearchPattern, OrdersNamesLettersInEitherCaseAlikeThenByTheirBytes) {
+    TempFolder folder;
+    for (const char* name : {"b.ttf", "a_.ttf", "B.TTF", "a.ttf", "A.ttf", "[.ttf"}) folder.write(name, {1});
+    // '[' and '_' lie between the capitals and the small letters: names are
+    // folded to small letters, so they come before every letter.
+    EXPECT_EQ(namesInOrder(folder.enginePath() + "\\*.ttf"),
+              (std::vector<std::string>{"[.ttf", "A.ttf", "a.ttf", "a_.ttf", "B.TTF", "b.ttf"}));
+}
 #endif
 
 // ---- Read-only files -------------------------------------------------------
