@@ -112,6 +112,14 @@ void readNameString(ByteSource& source, std::uint64_t position, std::uint16_t le
     std::transform(scratch.begin(), end + 1, slot.begin(), [](std::uint8_t byte) { return static_cast<char>(byte); });
 }
 
+// Whether a name record, read whole, is a Macintosh-platform full name.
+bool isFullNameRecord(std::span<const std::uint8_t> record) {
+    const auto u16At = [&](std::size_t at) {
+        return static_cast<std::uint16_t>(std::uint32_t{record[at]} << 8 | record[at + 1]);
+    };
+    return u16At(0) == kMacintoshPlatform && u16At(6) == kFullNameId;  // platformID, nameID
+}
+
 // The header of a name table and its records, read a run of records at a
 // time: the header and the first run come in one read, enough for the
 // records of most fonts.
@@ -127,12 +135,12 @@ public:
 
     const std::optional<NameHeader>& header() const { return header_; }
 
-    // Record `r`, asked for in increasing order; nothing when the source ends
-    // inside it.
-    std::optional<NameRecord> record(std::uint32_t r) {
+    // The 12 bytes of record `r`, asked for in increasing order; none when
+    // the source ends inside it.
+    std::span<const std::uint8_t> recordBytes(std::uint32_t r) {
         if (!holds(r)) readRunFrom(r);
-        if (!holds(r)) return std::nullopt;
-        return decodeNameRecord(run_.subspan(kNameRecordSize * (r - runFirst_), kNameRecordSize));
+        if (!holds(r)) return {};
+        return run_.subspan(kNameRecordSize * (r - runFirst_), kNameRecordSize);
     }
 
 private:
@@ -165,9 +173,10 @@ void readNameTable(ByteSource& source, std::uint32_t tableOffset, NameSlot& slot
     if (!header) return;
     const std::uint64_t storage = std::uint64_t{tableOffset} + header->stringOffset;
     for (std::uint32_t r = 0; r < header->count; ++r) {
-        const auto record = table.record(r);
-        if (!record) return;
-        if (record->platformID == kMacintoshPlatform && record->nameID == kFullNameId) {
+        const auto bytes = table.recordBytes(r);
+        if (bytes.empty()) return;
+        if (!isFullNameRecord(bytes)) continue;  // only the records kept are decoded
+        if (const auto record = decodeNameRecord(bytes)) {
             readNameString(source, storage + record->offset, record->length, slot);
         }
     }

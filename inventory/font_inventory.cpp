@@ -5,7 +5,7 @@
 #include <limits>
 #include <new>
 #include <optional>
-#include <vector>
+#include <string_view>
 
 #include "fontfile/font_reader.h"
 
@@ -46,18 +46,27 @@ bool formatPath(std::string_view folder, std::string_view name, PathBuffer& path
 
 bool isFile(const platform::FoundEntry& entry) { return (entry.attributes & platform::kFileAttributeDirectory) == 0; }
 
+// File names that a search found, each ended by a zero, back to back: one
+// buffer for a whole folder rather than one string per name.
+struct FoundNames {
+    std::string text;
+    std::size_t count = 0;
+};
+
 // The names of the files (not directories) that match `filePattern` in
 // `folder`, at most `limit`, in search order. One search gives both the count
 // and the names, so no slot can be left without a file. Without a fonts
 // directory there are none.
-std::vector<std::string> findFiles(const std::string& folder, const char* filePattern, std::size_t limit) {
-    std::vector<std::string> names;
+FoundNames findFiles(const std::string& folder, const char* filePattern, std::size_t limit) {
+    FoundNames names;
     const auto pattern = folder.empty() ? std::nullopt : joinPath(folder, filePattern);
     if (!pattern) return names;
     platform::FileSearch search(*pattern);
     platform::FoundEntry entry;
-    while (names.size() < limit && search.next(entry)) {
-        if (isFile(entry) && entry.fileName.size() < platform::kMaxPath) names.push_back(std::move(entry.fileName));
+    while (names.count < limit && search.next(entry)) {
+        if (!isFile(entry) || entry.fileName.size() >= platform::kMaxPath) continue;
+        names.text.append(entry.fileName).push_back('\0');  // a file name holds no zero byte
+        ++names.count;
     }
     return names;
 }
@@ -66,10 +75,15 @@ std::vector<std::string> findFiles(const std::string& folder, const char* filePa
 std::int32_t enumerate(const std::string& folder, const char* filePattern, std::size_t limit,
                        std::unique_ptr<FileNameSlot[]>& slots) {
     const auto names = findFiles(folder, filePattern, limit);
-    slots = allocateZeroed<FileNameSlot>(names.size());
+    slots = allocateZeroed<FileNameSlot>(names.count);
     if (!slots) return 0;
-    for (std::size_t i = 0; i < names.size(); ++i) std::copy(names[i].begin(), names[i].end(), slots[i].begin());
-    return static_cast<std::int32_t>(names.size());
+    std::string_view rest = names.text;
+    for (std::size_t i = 0; i < names.count; ++i) {
+        const auto name = rest.substr(0, rest.find('\0'));
+        std::copy(name.begin(), name.end(), slots[i].begin());
+        rest.remove_prefix(name.size() + 1);
+    }
+    return static_cast<std::int32_t>(names.count);
 }
 
 UnicodeRangeSet rangesOf(const Os2Prefix& prefix) {

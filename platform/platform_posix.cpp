@@ -12,7 +12,6 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 #include <limits>
 #include <string_view>
 #include <vector>
@@ -115,7 +114,9 @@ std::uint64_t prefixOf(std::string_view key) {
 void Listing::add(std::string_view name, std::uint32_t attributes) {
     const auto at = names.size();
     names.append(name);
-    std::transform(name.begin(), name.end(), std::back_inserter(folded), foldCase);
+    folded.append(name);
+    std::transform(folded.begin() + static_cast<std::ptrdiff_t>(at), folded.end(),
+                   folded.begin() + static_cast<std::ptrdiff_t>(at), foldCase);
     entries.push_back({prefixOf(key({0, at, name.size(), 0})), at, name.size(), attributes});
 }
 
