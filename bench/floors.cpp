@@ -20,13 +20,28 @@ constexpr std::size_t kOs2Bytes = 86;
 constexpr std::size_t kNameHeadBytes = 6;
 constexpr std::size_t kNameRecordBytes = 12;
 constexpr std::size_t kMaxNameRecords = 65535;
+constexpr std::size_t kNameRecordsFirst = 64;  // read with the header, as the engine does
 constexpr std::size_t kNameKept = 99;
 
 std::uint32_t be16(const std::uint8_t* p) { return std::uint32_t{p[0]} << 8 | p[1]; }
 std::uint32_t be32(const std::uint8_t* p) { return be16(p) << 16 | be16(p + 2); }
 
-std::size_t readAt(int fd, std::uint64_t position, std::uint8_t* out, std::size_t count) {
-    const auto got = pread(fd, out, count, static_cast<off_t>(position));
+// An open font file and its first KiB, read with the open as the engine's
+// platform layer does: reads inside it make no call.
+struct File {
+    int fd = -1;
+    std::array<std::uint8_t, 1024> head;
+    std::size_t headSize = 0;
+};
+
+std::size_t readAt(const File& file, std::uint64_t position, std::uint8_t* out, std::size_t count) {
+    if (file.headSize < file.head.size() || (position <= file.headSize && count <= file.headSize - position)) {
+        if (position >= file.headSize) return 0;
+        const auto copied = std::min<std::size_t>(count, file.headSize - position);
+        std::memcpy(out, &file.head[position], copied);
+        return copied;
+    }
+    const auto got = pread(file.fd, out, count, static_cast<off_t>(position));
     return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 
@@ -36,9 +51,9 @@ struct Tables {
 };
 
 // One read of the offset table and the records that can be examined.
-Tables readDirectory(int fd, std::uint64_t position) {
+Tables readDirectory(const File& file, std::uint64_t position) {
     std::array<std::uint8_t, kDirectoryBytes> bytes;
-    const auto got = readAt(fd, position, bytes.data(), bytes.size());
+    const auto got = readAt(file, position, bytes.data(), bytes.size());
     Tables tables;
     if (got < 12) return tables;
     const auto records = std::min<std::size_t>({be16(&bytes[4]), 40, (got - 12) / 16});
@@ -55,25 +70,25 @@ Tables readDirectory(int fd, std::uint64_t position) {
     return tables;
 }
 
-void readOs2(int fd, const Tables& tables, Digest& digest) {
+void readOs2(const File& file, const Tables& tables, Digest& digest) {
     if (!tables.hasOs2) return;
     std::array<std::uint8_t, kOs2Bytes> prefix{};
-    readAt(fd, tables.os2, prefix.data(), prefix.size());
+    readAt(file, tables.os2, prefix.data(), prefix.size());
     for (std::size_t w = 0; w < 4; ++w) digest.sum += be32(&prefix[42 + 4 * w]);
 }
 
 // The header and every record in one read, then the string of the last
 // platform-1 name-ID-4 record (the one the inventory keeps).
-void readName(int fd, const Tables& tables, Digest& digest) {
+void readName(const File& file, const Tables& tables, Digest& digest) {
     if (!tables.hasName) return;
     static std::vector<std::uint8_t> bytes(kNameHeadBytes + kNameRecordBytes * kMaxNameRecords);
-    const auto got = readAt(fd, tables.name, bytes.data(), kNameHeadBytes + kNameRecordBytes * 128);
+    const auto got = readAt(file, tables.name, bytes.data(), kNameHeadBytes + kNameRecordBytes * kNameRecordsFirst);
     if (got < kNameHeadBytes) return;
     const std::size_t count = be16(&bytes[2]);
     std::size_t whole = (got - kNameHeadBytes) / kNameRecordBytes;
-    if (count > whole && whole == 128) {
+    if (count > whole && whole == kNameRecordsFirst) {
         const auto more = kNameRecordBytes * (count - whole);
-        whole += readAt(fd, tables.name + got, &bytes[got], more) / kNameRecordBytes;
+        whole += readAt(file, tables.name + got, &bytes[got], more) / kNameRecordBytes;
     }
     const std::uint8_t* chosen = nullptr;
     for (std::size_t r = 0; r < std::min(count, whole); ++r) {
@@ -84,24 +99,24 @@ void readName(int fd, const Tables& tables, Digest& digest) {
     std::array<std::uint8_t, kNameKept> text{};
     const std::uint64_t at = std::uint64_t{tables.name} + be16(&bytes[4]) + be16(chosen + 10);
     const auto kept = std::min<std::size_t>(be16(chosen + 8), kNameKept);
-    if (readAt(fd, at, text.data(), kept) != kept) return;
+    if (readAt(file, at, text.data(), kept) != kept) return;
     for (std::size_t i = 0; i < kept && text[i] != 0; ++i) digest.sum += text[i];
 }
 
 enum class Wanted { os2, name, both };
 
-void readFont(int fd, std::uint64_t directory, Wanted wanted, Digest& digest) {
-    const auto tables = readDirectory(fd, directory);
-    if (wanted != Wanted::name) readOs2(fd, tables, digest);
-    if (wanted != Wanted::os2) readName(fd, tables, digest);
+void readFont(const File& file, std::uint64_t directory, Wanted wanted, Digest& digest) {
+    const auto tables = readDirectory(file, directory);
+    if (wanted != Wanted::name) readOs2(file, tables, digest);
+    if (wanted != Wanted::os2) readName(file, tables, digest);
 }
 
-void readCollection(int fd, Wanted wanted, Digest& digest) {
+void readCollection(const File& file, Wanted wanted, Digest& digest) {
     std::array<std::uint8_t, kCollectionHeadBytes> head{};
-    const auto got = readAt(fd, 0, head.data(), head.size());
+    const auto got = readAt(file, 0, head.data(), head.size());
     if (got < 12) return;
     const auto members = std::min<std::size_t>({be32(&head[8]), 10, (got - 12) / 4});
-    for (std::size_t m = 0; m < members; ++m) readFont(fd, be32(&head[12 + 4 * m]), wanted, digest);
+    for (std::size_t m = 0; m < members; ++m) readFont(file, be32(&head[12 + 4 * m]), wanted, digest);
     if (wanted != Wanted::name) digest.fonts += members;
 }
 
@@ -113,15 +128,18 @@ void readFile(const std::string& folder, std::string_view name, bool collection,
     path[folder.size()] = '/';
     std::memcpy(&path[folder.size() + 1], name.data(), name.size());
     path[folder.size() + 1 + name.size()] = '\0';
-    const int fd = open(path.data(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return;
+    File file;
+    file.fd = open(path.data(), O_RDONLY | O_CLOEXEC);
+    if (file.fd < 0) return;
+    const auto got = pread(file.fd, file.head.data(), file.head.size(), 0);
+    file.headSize = got > 0 ? static_cast<std::size_t>(got) : 0;
     if (collection) {
-        readCollection(fd, wanted, digest);
+        readCollection(file, wanted, digest);
     } else {
-        readFont(fd, 0, wanted, digest);
+        readFont(file, 0, wanted, digest);
         if (wanted != Wanted::name) ++digest.fonts;
     }
-    close(fd);
+    close(file.fd);
 }
 
 bool endsWith(std::string_view name, std::string_view extension) {

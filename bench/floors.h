@@ -1,7 +1,10 @@
 // The cost of the file system itself: plain loops that open every font of a
 // folder and read, in as few calls as the bytes allow, exactly what the
 // inventory keeps (a font's table directory, its OS/2 prefix, its name header
-// and records and the chosen name string), and nothing else.
+// and records and the chosen name string), and nothing else. Like the
+// engine's platform layer they read a file's first KiB with the open and take
+// from it what lies there, so that the engine is never compared with a floor
+// that makes more calls than it does.
 #pragma once
 
 #include <cstddef>

@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -155,6 +157,29 @@ Listing listMatching(const std::string& folder, std::string_view namePattern) {
     return listing;
 }
 
+// Reads up to out.size() bytes at `position`; how many were read (fewer at
+// the end of the file), or nothing when `fd` cannot be read at a position at
+// all, as a folder or a pipe.
+std::optional<std::size_t> readFully(int fd, std::uint64_t position, std::span<std::uint8_t> out) {
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const auto n = pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(position + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && done == 0 && (errno == EISDIR || errno == ESPIPE)) return std::nullopt;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+// Copies what `bytes`, a file's first bytes, hold from `position` on into `out`.
+std::size_t copyAt(std::span<const std::uint8_t> bytes, std::uint64_t position, std::span<std::uint8_t> out) {
+    if (position >= bytes.size()) return 0;
+    const auto count = std::min(out.size(), bytes.size() - static_cast<std::size_t>(position));
+    std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(position), count, out.begin());
+    return count;
+}
+
 }  // namespace
 
 std::string windowsDirectory() {
@@ -197,12 +222,16 @@ bool ReadOnlyFile::open(const char* path) {
     // O_NONBLOCK: a FIFO named like a font must not hang the open.
     const int fd = ::open(native.data(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    // Reading the start at once both serves the first reads, which every
+    // reader makes there, and refuses what Windows would not open as a file:
+    // a folder or a pipe cannot be read at a position.
+    const auto head = readFully(fd, 0, head_);
+    if (!head) {
         ::close(fd);
         return false;
     }
     fd_ = fd;
+    headSize_ = *head;
     return true;
 }
 
@@ -211,18 +240,16 @@ bool ReadOnlyFile::isOpen() const { return fd_ >= 0; }
 void ReadOnlyFile::close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+    headSize_ = 0;
 }
 
 std::size_t ReadOnlyFile::readAt(std::uint64_t position, std::span<std::uint8_t> out) {
     if (fd_ < 0 || position > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return 0;
-    std::size_t done = 0;
-    while (done < out.size()) {
-        const auto n = pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(position + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
+    const bool endsInHead = headSize_ < head_.size();
+    if (endsInHead || (position <= headSize_ && out.size() <= headSize_ - position)) {
+        return copyAt(std::span(head_).first(headSize_), position, out);
     }
-    return done;
+    return readFully(fd_, position, out).value_or(0);
 }
 
 }  // namespace platform

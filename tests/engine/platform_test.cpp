@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <limits>
 #include <map>
 #include <string>
@@ -213,6 +214,33 @@ TEST_F(ReadOnlyFileRead, ReadsNothingAtOrPastTheEnd) {
     std::vector<std::uint8_t> out(2, 0);
     EXPECT_EQ(file_.readAt(0, out), 2u);
     EXPECT_EQ(out, (std::vector<std::uint8_t>{0, 1}));
+}
+
+// Reads that start, end or lie inside the first KiB, which the POSIX layer
+// reads with the open, and files that end inside it or exactly at its end.
+TEST(ReadOnlyFileReadAround, GivesTheSameBytesWhereverTheReadFalls) {
+    TempFolder folder;
+    for (const std::size_t size : {std::size_t{0}, std::size_t{700}, std::size_t{1024}, std::size_t{3000}}) {
+        std::vector<std::uint8_t> content(size);
+        for (std::size_t i = 0; i < size; ++i) content[i] = static_cast<std::uint8_t>(i % 251);
+        const auto name = "file" + std::to_string(size) + ".bin";
+        folder.write(name, content);
+        ReadOnlyFile file;
+        ASSERT_TRUE(file.open((folder.enginePath() + "\\" + name).c_str()));
+        for (const std::size_t position :
+             std::initializer_list<std::size_t>{0, 1, 600, 1000, 1023, 1024, 1025, 2990, 3000, 5000}) {
+            for (const std::size_t length : std::initializer_list<std::size_t>{1, 24, 652, 2000}) {
+                SCOPED_TRACE(testing::Message() << size << " bytes, " << length << " at " << position);
+                std::vector<std::uint8_t> out(length, 0xAA);
+                const auto expected = position < size ? std::min(length, size - position) : 0;
+                ASSERT_EQ(file.readAt(position, out), expected);
+                EXPECT_TRUE(std::equal(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(expected),
+                                       content.begin() + static_cast<std::ptrdiff_t>(std::min(position, size))));
+                EXPECT_TRUE(std::all_of(out.begin() + static_cast<std::ptrdiff_t>(expected), out.end(),
+                                        [](std::uint8_t byte) { return byte == 0xAA; }));
+            }
+        }
+    }
 }
 
 // ---- The Windows directory ----------------------------------------------
