@@ -61,6 +61,20 @@ def run_engine_bench(folder, reps):
     return samples, found, lines
 
 
+def syscalls_per_file(folder, files, measure):
+    """System calls of one pass, per file: strace counts a run of 3 passes and
+    one of 1, so that what the program does at start and end cancels out."""
+    if not shutil.which("strace"):
+        return None
+    totals = []
+    for reps in (1, 3):
+        out = subprocess.run(["strace", "-f", "-c", "-o", "/dev/stdout", str(BENCH), "--fonts-dir", str(folder),
+                              "--reps", str(reps), "--only", measure], check=True, capture_output=True, text=True)
+        total = [line for line in out.stdout.splitlines() if line.rstrip().endswith("total")]
+        totals.append(int(total[-1].split()[3]))
+    return (totals[1] - totals[0]) / (2 * files)
+
+
 def time_fc_scan(folder, reps):
     if not shutil.which("fc-scan"):
         return None
@@ -116,6 +130,7 @@ ROWS = [
     ("match-none", "matching, no block (every font listed)"),
     ("match-one", "matching, one block (Cyrillic)"),
     ("match-five", "matching, five blocks (Latin x3, Greek, Cyrillic)"),
+    ("match-none-unsorted", "matching, no block, the list filled but not read back sorted"),
 ]
 
 
@@ -172,8 +187,8 @@ def goals(results, sizes):
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--sizes", type=int, nargs="+", default=[1000, 10000])
-    parser.add_argument("--reps", type=int, default=9, help="runs of each engine measure")
-    parser.add_argument("--peer-reps", type=int, nargs="+", default=[3, 1],
+    parser.add_argument("--reps", type=int, default=15, help="runs of each engine measure")
+    parser.add_argument("--peer-reps", type=int, nargs="+", default=[3, 3],
                         help="runs of each peer, per size (the last value for the rest)")
     args = parser.parse_args()
 
@@ -189,7 +204,8 @@ def main():
             timed = timer(folder, peer_reps)
             if timed:
                 samples[key] = timed
-        results[n] = {"samples": samples, "files": n, "found": found, "lines": lines, "ttc": ttc}
+        calls = {m: syscalls_per_file(folder, n, m) for m in ("engine", "physical", "parts")} if i == 0 else {}
+        results[n] = {"samples": samples, "files": n, "found": found, "lines": lines, "ttc": ttc, "calls": calls}
         disagree = [p for p in ("physical", "parts") if found.get(p) != found.get("engine")]
         if disagree:
             print(f"warning: at N={n} the {', '.join(disagree)} floor read other fonts than the engine: {found}")
@@ -203,6 +219,10 @@ def main():
               f"fonts of /usr/share/fonts) and {ttc_n} *.ttc (cycling through {len(collections)} CJK collections), "
               f"{fonts:,} fonts read; matching lists {r['lines'].get('match-none', 0):,} / "
               f"{r['lines'].get('match-one', 0):,} / {r['lines'].get('match-five', 0):,} lines (none / one / five).")
+    calls = results[args.sizes[0]]["calls"]
+    if all(calls.values()) and calls:
+        print(f"System calls per file (strace, N={args.sizes[0]:,}): inventory build {calls['engine']:.2f}, "
+              f"readers' floor {calls['parts']:.2f}, physical floor {calls['physical']:.2f}.")
     print()
     print_table(results, args.sizes)
     goals(results, args.sizes)
