@@ -117,8 +117,7 @@ void Listing::add(std::string_view name, std::uint32_t attributes) {
     const auto at = names.size();
     names.append(name);
     folded.append(name);
-    std::transform(folded.begin() + static_cast<std::ptrdiff_t>(at), folded.end(),
-                   folded.begin() + static_cast<std::ptrdiff_t>(at), foldCase);
+    for (auto c = folded.begin() + static_cast<std::ptrdiff_t>(at); c != folded.end(); ++c) *c = foldCase(*c);
     entries.push_back({prefixOf(key({0, at, name.size(), 0})), at, name.size(), attributes});
 }
 
