@@ -134,13 +134,26 @@ ROWS = [
 ]
 
 
+def compared(key, median, engine):
+    """How a measure compares with the inventory build, read the way that
+    row is meant: a floor under the build, a peer above it, a matching as a
+    share of it."""
+    if key == "engine":
+        return "1"
+    if key in ("physical", "parts"):
+        return f"build = {engine / median:.2f} × this"
+    if key in ("fc-scan", "fonttools"):
+        return f"this = {median / engine:.1f} × build"
+    return f"{median / engine:.2%} of build"
+
+
 def print_table(results, sizes):
     header = "| measure |"
     rule = "|---|"
     for n in sizes:
-        header += f" N={n:,}: µs/file, median (min–max) | engine ÷ this |"
+        header += f" N={n:,}: µs per file, median (min–max) | N={n:,}: compared with the build |"
         rule += "---:|---:|"
-    header += " growth: per file at the largest N ÷ at the smallest |"
+    header += " growth: µs per file at N=" + f"{sizes[-1]:,} ÷ at N={sizes[0]:,} |"
     rule += "---:|"
     print(header)
     print(rule)
@@ -158,7 +171,7 @@ def print_table(results, sizes):
             engine = statistics.median(results[n]["samples"]["engine"])
             medians.append(median / files)
             reps = f", {len(samples)} run{'s' if len(samples) > 1 else ''}" if key in ("fc-scan", "fonttools") else ""
-            cells += f" {fmt_us(median / files)} ({spread(samples, files)}{reps}) | {engine / median:.3g} |"
+            cells += f" {fmt_us(median / files)} ({spread(samples, files)}{reps}) | {compared(key, median, engine)} |"
         growth = f"{medians[-1] / medians[0]:.2f}" if None not in medians and len(medians) > 1 else ""
         print(cells + f" {growth} |")
 
