@@ -200,31 +200,39 @@ def goals(results, sizes):
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--sizes", type=int, nargs="+", default=[1000, 10000])
-    parser.add_argument("--reps", type=int, default=15, help="runs of each engine measure")
-    parser.add_argument("--peer-reps", type=int, nargs="+", default=[3, 3],
-                        help="runs of each peer, per size (the last value for the rest)")
+    parser.add_argument("--reps", type=int, default=15, help="runs of each engine measure, over all rounds")
+    parser.add_argument("--rounds", type=int, default=3, help="rounds over the sizes; each peer runs once a round")
     args = parser.parse_args()
 
     singles, collections = font_sources()
     if not singles:
         sys.exit("no *.ttf under /usr/share/fonts: run bench/install-deps")
-    results = {}
-    for i, n in enumerate(args.sizes):
-        folder, ttc = make_corpus(n, singles, collections)
-        samples, found, lines = run_engine_bench(folder, args.reps)
-        peer_reps = args.peer_reps[min(i, len(args.peer_reps) - 1)]
-        for key, timer in (("fc-scan", time_fc_scan), ("fonttools", time_fonttools)):
-            timed = timer(folder, peer_reps)
-            if timed:
-                samples[key] = timed
-        calls = {m: syscalls_per_file(folder, n, m) for m in ("engine", "physical", "parts")} if i == 0 else {}
-        results[n] = {"samples": samples, "files": n, "found": found, "lines": lines, "ttc": ttc, "calls": calls}
+    folders = {n: make_corpus(n, singles, collections) for n in args.sizes}
+    results = {n: {"samples": {}, "files": n, "found": {}, "lines": {}, "ttc": folders[n][1], "calls": {}}
+               for n in args.sizes}
+    # The sizes take turns, round after round, so that a change in the load of
+    # the machine falls on all of them alike.
+    for round_ in range(args.rounds):
+        for n in args.sizes:
+            folder, result = folders[n][0], results[n]
+            samples, result["found"], result["lines"] = run_engine_bench(folder, -(-args.reps // args.rounds))
+            for key, timer in (("fc-scan", time_fc_scan), ("fonttools", time_fonttools)):
+                timed = timer(folder, 1)
+                if timed:
+                    samples[key] = timed
+            for key, values in samples.items():
+                result["samples"].setdefault(key, []).extend(values)
+    first = args.sizes[0]
+    results[first]["calls"] = {m: syscalls_per_file(folders[first][0], first, m) for m in ("engine", "physical", "parts")}
+    for n in args.sizes:
+        found = results[n]["found"]
         disagree = [p for p in ("physical", "parts") if found.get(p) != found.get("engine")]
         if disagree:
             print(f"warning: at N={n} the {', '.join(disagree)} floor read other fonts than the engine: {found}")
 
-    print(f"\nMachine: {machine()}; warm cache; {args.reps} runs of each engine measure, "
-          f"{3 * args.reps} of each matching.")
+    runs = args.rounds * -(-args.reps // args.rounds)
+    print(f"\nMachine: {machine()}; warm cache; {runs} runs of each engine measure, {3 * runs} of each "
+          f"matching, {args.rounds} of each peer, the sizes taking turns.")
     for n in args.sizes:
         r = results[n]
         singles_n, ttc_n, fonts = r["found"]["engine"][:3]
