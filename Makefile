@@ -41,5 +41,5 @@ clean:
 bench: deps
 	@bench/install-deps
 	cmake --preset native >/dev/null
-	cmake --build --preset native --target meldrove-bench
+	cmake --build --preset native --target meldrove-bench --parallel 2
 	/usr/bin/python3 bench/run_bench.py
