@@ -118,7 +118,7 @@ void Listing::add(std::string_view name, std::uint32_t attributes) {
     names.append(name);
     folded.append(name);
     for (auto c = folded.begin() + static_cast<std::ptrdiff_t>(at); c != folded.end(); ++c) *c = foldCase(*c);
-    entries.push_back({prefixOf(key({0, at, name.size(), 0})), at, name.size(), attributes});
+    entries.push_back({prefixOf(std::string_view(folded).substr(at)), at, name.size(), attributes});
 }
 
 // Folder order as NTFS keeps it: by name, letters in either case alike.
