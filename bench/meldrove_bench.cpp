@@ -61,7 +61,7 @@ void printDigest(const char* pass, const bench::Digest& digest) {
 }
 
 int usage() {
-    std::fputs("usage: meldrove-bench --fonts-dir DIR [--reps N] [--only engine|physical|parts]\n", stderr);
+    std::fputs("usage: meldrove-bench --fonts-dir DIR [--reps N] [--only engine|physical|readers]\n", stderr);
     return 2;
 }
 
@@ -84,14 +84,14 @@ int main(int argc, char** argv) {
     if (folder.empty() || args.size() % 2 != 0) return usage();
     fontfile::setDiagnosticStream(stderr);
 
-    bench::Digest engine, physical, parts;
+    bench::Digest engine, physical, readers;
     inventory::FontInventory built;
     std::vector<Measure> measures = {
         // The previous run's inventory is released before the clock starts;
         // the last run's is looked at after the clock stops.
         {"engine", [&] { inventory::buildInventory(built, folder); }, [&] { inventory::releaseInventory(built); }},
         {"physical", [&] { physical = bench::readFloor(folder, bench::Opens::once); }},
-        {"parts", [&] { parts = bench::readFloor(folder, bench::Opens::perReader); }},
+        {"readers", [&] { readers = bench::readFloor(folder, bench::Opens::perReader); }},
     };
     if (!only.empty()) std::erase_if(measures, [&](const Measure& m) { return m.name != only; });
 
@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
     printDigest("engine", engine);
     if (only.empty()) {
         printDigest("physical", physical);
-        printDigest("parts", parts);
+        printDigest("readers", readers);
     }
     if (!only.empty()) return 0;
 

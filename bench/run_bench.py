@@ -124,7 +124,7 @@ def spread(samples, files):
 ROWS = [
     ("engine", "inventory build (engine)"),
     ("physical", "physical floor: each file opened once"),
-    ("parts", "readers' floor: each file opened per reader"),
+    ("readers", "readers' floor: each file opened per reader"),
     ("fc-scan", "fc-scan over the folder"),
     ("fonttools", "fontTools script (lazy OS/2 and name)"),
     ("match-none", "matching, no block (every font listed)"),
@@ -134,7 +134,7 @@ ROWS = [
 ]
 
 
-FLOORS = ("physical", "parts")
+FLOORS = ("physical", "readers")
 
 
 def floor_ratio(samples, floor):
@@ -191,9 +191,9 @@ def goals(results, sizes):
     med = {k: statistics.median(v) for k, v in results[n]["samples"].items()}
     engine = med["engine"]
     print(f"\nGoals at N={n:,} (a floor: the median ratio of runs made one after the other):")
-    parts, physical = (floor_ratio(results[n]["samples"], f) for f in ("parts", "physical"))
+    readers, physical = (floor_ratio(results[n]["samples"], f) for f in ("readers", "physical"))
     checks = [
-        ("inventory build ÷ readers' floor", parts, "<= 1.2", parts <= 1.2),
+        ("inventory build ÷ readers' floor", readers, "<= 1.2", readers <= 1.2),
         ("inventory build ÷ physical floor", physical, "<= 2", physical <= 2),
     ]
     if "fc-scan" in med:
@@ -234,10 +234,10 @@ def main():
             for key, values in samples.items():
                 result["samples"].setdefault(key, []).extend(values)
     first = args.sizes[0]
-    results[first]["calls"] = {m: syscalls_per_file(folders[first][0], first, m) for m in ("engine", "physical", "parts")}
+    results[first]["calls"] = {m: syscalls_per_file(folders[first][0], first, m) for m in ("engine", "physical", "readers")}
     for n in args.sizes:
         found = results[n]["found"]
-        disagree = [p for p in ("physical", "parts") if found.get(p) != found.get("engine")]
+        disagree = [p for p in ("physical", "readers") if found.get(p) != found.get("engine")]
         if disagree:
             print(f"warning: at N={n} the {', '.join(disagree)} floor read other fonts than the engine: {found}")
 
@@ -254,7 +254,7 @@ def main():
     calls = results[args.sizes[0]]["calls"]
     if all(calls.values()) and calls:
         print(f"System calls per file (strace, N={args.sizes[0]:,}): inventory build {calls['engine']:.2f}, "
-              f"readers' floor {calls['parts']:.2f}, physical floor {calls['physical']:.2f}.")
+              f"readers' floor {calls['readers']:.2f}, physical floor {calls['physical']:.2f}.")
     print()
     print_table(results, args.sizes)
     goals(results, args.sizes)
