@@ -65,3 +65,13 @@ fuzz-seeds: deps
 
 clean:
 	rm -rf build
+
+# make bench  times the inventory build over folders of 1,000 and 10,000 real
+#             fonts against the file system floor, fc-scan and fontTools
+#             (installs its own font packages; not part of make test)
+.PHONY: bench
+bench: deps
+	@bench/install-deps
+	cmake --preset native >/dev/null
+	cmake --build --preset native --target meldrove-bench --parallel 2
+	/usr/bin/python3 bench/run_bench.py

@@ -27,15 +27,17 @@ struct CollectionDirectory {
 
 CollectionDirectory readCollectionDirectory(ByteSource& source) {
     CollectionDirectory directory;
-    std::array<std::uint8_t, kCollectionHeaderSize> header{};
-    if (source.readAt(0, header) != header.size()) return directory;
-    directory.numFonts = loadU32(header, 8);
+    // The header and the offsets of the members that may be read, in one read.
+    std::array<std::uint8_t, kCollectionHeaderSize + 4 * kMaxMembersRead> bytes{};
+    const auto read = source.readAt(0, bytes);
+    if (read < kCollectionHeaderSize) return directory;
+    directory.numFonts = loadU32(bytes, 8);
 
     const auto members = std::min(*directory.numFonts, kMaxMembersRead);
-    std::array<std::uint8_t, 4 * kMaxMembersRead> offsets{};
-    const auto read = source.readAt(kCollectionHeaderSize, std::span(offsets).first(4 * members));
-    directory.memberCount = read / 4;
-    for (std::size_t m = 0; m < directory.memberCount; ++m) directory.memberOffsets[m] = loadU32(offsets, 4 * m);
+    directory.memberCount = std::min<std::size_t>(members, (read - kCollectionHeaderSize) / 4);
+    for (std::size_t m = 0; m < directory.memberCount; ++m) {
+        directory.memberOffsets[m] = loadU32(bytes, kCollectionHeaderSize + 4 * m);
+    }
     return directory;
 }
 

@@ -33,55 +33,68 @@ bool BigEndianReader::skip(std::size_t count) {
 
 namespace {
 
-// Reads a structure of N bytes at `position` and decodes its fields with
-// `decode`; nothing when the source ends inside it.
-template <typename T, std::size_t N, typename Decode>
-std::optional<T> readStructure(ByteSource& source, std::uint64_t position, Decode decode) {
-    std::array<std::uint8_t, N> bytes{};
-    if (source.readAt(position, bytes) != N) return std::nullopt;
+// Decodes the fields of a structure from bytes that were read whole;
+// nothing when they are fewer than the structure needs.
+template <typename T, typename Decode>
+std::optional<T> decodeStructure(std::span<const std::uint8_t> bytes, Decode decode) {
     BigEndianReader reader(bytes);
     T value{};
     if (!decode(reader, value)) return std::nullopt;
     return value;
 }
 
-}  // namespace
-
-std::optional<std::uint16_t> readNumTables(ByteSource& source, std::uint64_t directoryPosition) {
-    return readStructure<std::uint16_t, kOffsetTableSize>(
-        source, directoryPosition, [](BigEndianReader& r, std::uint16_t& numTables) {
-            return r.skip(4) && r.u16(numTables);  // sfntVersion, numTables
-        });
+std::optional<std::uint16_t> decodeNumTables(std::span<const std::uint8_t> bytes) {
+    return decodeStructure<std::uint16_t>(bytes.first(std::min(bytes.size(), kOffsetTableSize)),
+                                          [](BigEndianReader& r, std::uint16_t& numTables) {
+                                              return r.skip(4) && r.u16(numTables) && r.skip(6);
+                                          });  // sfntVersion, numTables, searchRange..rangeShift
 }
 
-std::optional<TableRecord> readTableRecord(ByteSource& source, std::uint64_t position) {
-    return readStructure<TableRecord, kTableRecordSize>(source, position, [](BigEndianReader& r, TableRecord& t) {
-        return r.tag(t.tag) && r.skip(4) && r.u32(t.offset);  // tag, checkSum, offset
+std::optional<TableRecord> decodeTableRecord(std::span<const std::uint8_t> bytes) {
+    return decodeStructure<TableRecord>(bytes, [](BigEndianReader& r, TableRecord& t) {
+        return r.tag(t.tag) && r.skip(4) && r.u32(t.offset) && r.skip(4);  // tag, checkSum, offset, length
     });
 }
 
-std::optional<NameHeader> readNameHeader(ByteSource& source, std::uint64_t position) {
-    return readStructure<NameHeader, kNameHeaderSize>(source, position, [](BigEndianReader& r, NameHeader& h) {
+std::optional<NameHeader> decodeNameHeader(std::span<const std::uint8_t> bytes) {
+    return decodeStructure<NameHeader>(bytes, [](BigEndianReader& r, NameHeader& h) {
         return r.skip(2) && r.u16(h.count) && r.u16(h.stringOffset);  // format, count, stringOffset
     });
 }
 
-std::optional<NameRecord> readNameRecord(ByteSource& source, std::uint64_t position) {
-    return readStructure<NameRecord, kNameRecordSize>(source, position, [](BigEndianReader& r, NameRecord& n) {
+std::optional<NameRecord> decodeNameRecord(std::span<const std::uint8_t> bytes) {
+    return decodeStructure<NameRecord>(bytes, [](BigEndianReader& r, NameRecord& n) {
         // platformID, encodingID and languageID, nameID, length, offset
         return r.u16(n.platformID) && r.skip(4) && r.u16(n.nameID) && r.u16(n.length) && r.u16(n.offset);
     });
 }
 
+// The 16 bytes of record `index` of a table directory read into `bytes`;
+// none when the read ended inside the record.
+std::span<const std::uint8_t> tableRecordBytes(std::span<const std::uint8_t> bytes, int index) {
+    const auto start = kOffsetTableSize + kTableRecordSize * static_cast<std::size_t>(index);
+    if (start > bytes.size() || kTableRecordSize > bytes.size() - start) return {};
+    return bytes.subspan(start, kTableRecordSize);
+}
+
+// Whether a record's tag, its first four bytes, is `tag`.
+bool hasTag(std::span<const std::uint8_t> record, const Tag& tag) { return loadU32(record, 0) == loadU32(tag, 0); }
+
+}  // namespace
+
 TableScan scanTableDirectory(ByteSource& source, std::uint64_t directoryPosition, const Tag& wanted) {
-    const auto numTables = readNumTables(source, directoryPosition);
+    // The offset table and every record that may be examined, in one read:
+    // a record is whole exactly when the read reached its last byte.
+    std::array<std::uint8_t, kTableDirectorySize> bytes;  // only the bytes read are looked at
+    const auto read = std::span<const std::uint8_t>(bytes).first(source.readAt(directoryPosition, bytes));
+    const auto numTables = decodeNumTables(read);
     if (!numTables) return {};
     const int records = std::min<int>(*numTables, kMaxTableRecords);
     for (int i = 0; i < records; ++i) {
-        const auto position = directoryPosition + kOffsetTableSize + kTableRecordSize * static_cast<std::uint64_t>(i);
-        const auto record = readTableRecord(source, position);
-        if (!record) return {TableScan::Outcome::shortRecord, 0, i};
-        if (record->tag == wanted) return {TableScan::Outcome::found, record->offset, i};
+        const auto record = tableRecordBytes(read, i);
+        if (record.empty()) return {TableScan::Outcome::shortRecord, 0, i};
+        if (!hasTag(record, wanted)) continue;  // only the record wanted is decoded
+        if (const auto found = decodeTableRecord(record)) return {TableScan::Outcome::found, found->offset, i};
     }
     return {};
 }
@@ -99,17 +112,71 @@ void readNameString(ByteSource& source, std::uint64_t position, std::uint16_t le
     std::transform(scratch.begin(), end + 1, slot.begin(), [](std::uint8_t byte) { return static_cast<char>(byte); });
 }
 
+// Whether a name record, read whole, is a Macintosh-platform full name.
+bool isFullNameRecord(std::span<const std::uint8_t> record) {
+    const auto u16At = [&](std::size_t at) {
+        return static_cast<std::uint16_t>(std::uint32_t{record[at]} << 8 | record[at + 1]);
+    };
+    return u16At(0) == kMacintoshPlatform && u16At(6) == kFullNameId;  // platformID, nameID
+}
+
+// The header of a name table and its records, read a run of records at a
+// time: the header and the first run come in one read, enough for the
+// records of most fonts.
+class NameTableReader {
+public:
+    NameTableReader(ByteSource& source, std::uint32_t tableOffset) : source_(source), tableOffset_(tableOffset) {
+        const auto read = std::span<const std::uint8_t>(bytes_).first(source.readAt(tableOffset, bytes_));
+        header_ = decodeNameHeader(read.first(std::min(read.size(), kNameHeaderSize)));
+        if (header_) run_ = read.subspan(kNameHeaderSize);
+    }
+    NameTableReader(const NameTableReader&) = delete;
+    NameTableReader& operator=(const NameTableReader&) = delete;
+
+    const std::optional<NameHeader>& header() const { return header_; }
+
+    // The 12 bytes of record `r`, asked for in increasing order; none when
+    // the source ends inside it.
+    std::span<const std::uint8_t> recordBytes(std::uint32_t r) {
+        if (!holds(r)) readRunFrom(r);
+        if (!holds(r)) return {};
+        return run_.subspan(kNameRecordSize * (r - runFirst_), kNameRecordSize);
+    }
+
+private:
+    static constexpr std::size_t kRecordsPerRead = 64;
+
+    bool holds(std::uint32_t r) const {
+        return r >= runFirst_ && kNameRecordSize * (std::size_t{r - runFirst_} + 1) <= run_.size();
+    }
+
+    void readRunFrom(std::uint32_t r) {
+        const auto position = std::uint64_t{tableOffset_} + kNameHeaderSize + kNameRecordSize * std::uint64_t{r};
+        const auto room = std::span(bytes_).first(kNameRecordSize * kRecordsPerRead);
+        run_ = std::span<const std::uint8_t>(bytes_).first(source_.readAt(position, room));
+        runFirst_ = r;
+    }
+
+    ByteSource& source_;
+    std::uint32_t tableOffset_;
+    std::array<std::uint8_t, kNameHeaderSize + kNameRecordSize * kRecordsPerRead> bytes_;  // looked at through run_
+    std::optional<NameHeader> header_;
+    std::span<const std::uint8_t> run_;  // the bytes read from record runFirst_ on
+    std::uint32_t runFirst_ = 0;
+};
+
 }  // namespace
 
 void readNameTable(ByteSource& source, std::uint32_t tableOffset, NameSlot& slot) {
-    const auto header = readNameHeader(source, tableOffset);
+    NameTableReader table(source, tableOffset);
+    const auto& header = table.header();
     if (!header) return;
     const std::uint64_t storage = std::uint64_t{tableOffset} + header->stringOffset;
     for (std::uint32_t r = 0; r < header->count; ++r) {
-        const auto position = std::uint64_t{tableOffset} + kNameHeaderSize + kNameRecordSize * std::uint64_t{r};
-        const auto record = readNameRecord(source, position);
-        if (!record) return;
-        if (record->platformID == kMacintoshPlatform && record->nameID == kFullNameId) {
+        const auto bytes = table.recordBytes(r);
+        if (bytes.empty()) return;
+        if (!isFullNameRecord(bytes)) continue;  // only the records kept are decoded
+        if (const auto record = decodeNameRecord(bytes)) {
             readNameString(source, storage + record->offset, record->length, slot);
         }
     }

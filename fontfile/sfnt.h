@@ -16,6 +16,8 @@ namespace fontfile {
 inline constexpr std::size_t kOffsetTableSize = 12;
 inline constexpr std::size_t kTableRecordSize = 16;
 inline constexpr int kMaxTableRecords = 40;
+// The offset table and the records that the directory scan may examine.
+inline constexpr std::size_t kTableDirectorySize = kOffsetTableSize + kTableRecordSize * kMaxTableRecords;
 inline constexpr std::size_t kOs2PrefixSize = 86;  // a version-1 OS/2 table
 inline constexpr std::size_t kUnicodeRangeOffset = 42;
 inline constexpr std::size_t kNameHeaderSize = 6;
@@ -74,12 +76,6 @@ struct NameRecord {
     std::uint16_t length = 0;
     std::uint16_t offset = 0;
 };
-
-// Each yields nothing when the source ends inside the structure.
-std::optional<std::uint16_t> readNumTables(ByteSource& source, std::uint64_t directoryPosition);
-std::optional<TableRecord> readTableRecord(ByteSource& source, std::uint64_t position);
-std::optional<NameHeader> readNameHeader(ByteSource& source, std::uint64_t position);
-std::optional<NameRecord> readNameRecord(ByteSource& source, std::uint64_t position);
 
 struct TableScan {
     enum class Outcome {

@@ -1,10 +1,11 @@
 #include "inventory/font_inventory.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <new>
 #include <optional>
-#include <vector>
+#include <string_view>
 
 #include "fontfile/font_reader.h"
 
@@ -31,20 +32,41 @@ std::optional<std::string> joinPath(std::string_view folder, std::string_view na
     return path;
 }
 
+// A font's full path, in a buffer of the build rather than on the heap.
+using PathBuffer = std::array<char, platform::kMaxPath>;
+
+// "<folder>\<name>" into `path`; false when it would not fit, as joinPath.
+bool formatPath(std::string_view folder, std::string_view name, PathBuffer& path) {
+    if (folder.size() + 1 + name.size() >= platform::kMaxPath) return false;
+    auto end = std::copy(folder.begin(), folder.end(), path.begin());
+    *end++ = '\\';
+    *std::copy(name.begin(), name.end(), end) = '\0';
+    return true;
+}
+
 bool isFile(const platform::FoundEntry& entry) { return (entry.attributes & platform::kFileAttributeDirectory) == 0; }
+
+// File names that a search found, each ended by a zero, back to back: one
+// buffer for a whole folder rather than one string per name.
+struct FoundNames {
+    std::string text;
+    std::size_t count = 0;
+};
 
 // The names of the files (not directories) that match `filePattern` in
 // `folder`, at most `limit`, in search order. One search gives both the count
 // and the names, so no slot can be left without a file. Without a fonts
 // directory there are none.
-std::vector<std::string> findFiles(const std::string& folder, const char* filePattern, std::size_t limit) {
-    std::vector<std::string> names;
+FoundNames findFiles(const std::string& folder, const char* filePattern, std::size_t limit) {
+    FoundNames names;
     const auto pattern = folder.empty() ? std::nullopt : joinPath(folder, filePattern);
     if (!pattern) return names;
     platform::FileSearch search(*pattern);
     platform::FoundEntry entry;
-    while (names.size() < limit && search.next(entry)) {
-        if (isFile(entry) && entry.fileName.size() < platform::kMaxPath) names.push_back(std::move(entry.fileName));
+    while (names.count < limit && search.next(entry)) {
+        if (!isFile(entry) || entry.fileName.size() >= platform::kMaxPath) continue;
+        names.text.append(entry.fileName).push_back('\0');  // a file name holds no zero byte
+        ++names.count;
     }
     return names;
 }
@@ -53,10 +75,15 @@ std::vector<std::string> findFiles(const std::string& folder, const char* filePa
 std::int32_t enumerate(const std::string& folder, const char* filePattern, std::size_t limit,
                        std::unique_ptr<FileNameSlot[]>& slots) {
     const auto names = findFiles(folder, filePattern, limit);
-    slots = allocateZeroed<FileNameSlot>(names.size());
+    slots = allocateZeroed<FileNameSlot>(names.count);
     if (!slots) return 0;
-    for (std::size_t i = 0; i < names.size(); ++i) std::copy(names[i].begin(), names[i].end(), slots[i].begin());
-    return static_cast<std::int32_t>(names.size());
+    std::string_view rest = names.text;
+    for (std::size_t i = 0; i < names.count; ++i) {
+        const auto name = rest.substr(0, rest.find('\0'));
+        std::copy(name.begin(), name.end(), slots[i].begin());
+        rest.remove_prefix(name.size() + 1);
+    }
+    return static_cast<std::int32_t>(names.count);
 }
 
 UnicodeRangeSet rangesOf(const Os2Prefix& prefix) {
@@ -75,12 +102,13 @@ void readSingleFonts(FontInventory& target) {
         target.singleCount = 0;
         return;
     }
+    PathBuffer path;
     for (std::size_t i = 0; i < count; ++i) {
-        const auto path = joinPath(target.fontsDirectory, slotText(target.singleFileNames[i]));
-        if (!path) continue;  // cannot be opened: an empty record, like any unreadable file
+        // A path that does not fit cannot be opened: an empty record, like any unreadable file.
+        if (!formatPath(target.fontsDirectory, slotText(target.singleFileNames[i]), path)) continue;
         Os2Prefix prefix{};
-        fontfile::readOs2Prefix(path->c_str(), prefix);
-        fontfile::readFullName(path->c_str(), target.singleFullNames[i]);
+        fontfile::readOs2Prefix(path.data(), prefix);
+        fontfile::readFullName(path.data(), target.singleFullNames[i]);
         target.singleRecords[i].ranges = rangesOf(prefix);
     }
 }
@@ -91,12 +119,12 @@ std::int32_t membersKept(std::int32_t reported) {
     return static_cast<std::int32_t>(std::min(static_cast<std::uint32_t>(reported), fontfile::kMaxMembersRead));
 }
 
-void readCollection(const std::string& path, std::int32_t& memberCount, std::span<FontRecord, MaxMembers> records) {
+void readCollection(const char* path, std::int32_t& memberCount, std::span<FontRecord, MaxMembers> records) {
     std::array<Os2Prefix, MaxMembers> prefixes{};
     std::array<NameSlot, MaxMembers> names{};
-    fontfile::readCollectionOs2Prefixes(path.c_str(), memberCount, prefixes);
+    fontfile::readCollectionOs2Prefixes(path, memberCount, prefixes);
     memberCount = membersKept(memberCount);
-    fontfile::readCollectionFullNames(path.c_str(), names);
+    fontfile::readCollectionFullNames(path, names);
     for (std::int32_t j = 0; j < memberCount; ++j) {
         const auto m = static_cast<std::size_t>(j);
         records[m].ranges = rangesOf(prefixes[m]);
@@ -112,10 +140,10 @@ void readCollections(FontInventory& target) {
         target.collectionCount = 0;
         return;
     }
+    PathBuffer path;
     for (std::size_t k = 0; k < count; ++k) {
-        const auto path = joinPath(target.fontsDirectory, slotText(target.collectionFileNames[k]));
-        if (!path) continue;
-        readCollection(*path, target.memberCounts[k],
+        if (!formatPath(target.fontsDirectory, slotText(target.collectionFileNames[k]), path)) continue;
+        readCollection(path.data(), target.memberCounts[k],
                        std::span<FontRecord, MaxMembers>(&target.collectionRecords[k * MaxMembers], MaxMembers));
     }
 }

@@ -4,6 +4,7 @@
 // semantics (backslash separators, case-insensitive patterns).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -56,6 +57,8 @@ public:
     ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
 
     // False when the path cannot be opened as a file (directories included).
+    // Elsewhere than on Windows the open reads the first kHeadSize bytes of
+    // the file, which later reads inside them are answered from.
     bool open(const char* path);
     bool isOpen() const;
 
@@ -68,7 +71,10 @@ private:
 #ifdef _WIN32
     void* handle_ = nullptr;
 #else
+    static constexpr std::size_t kHeadSize = 1024;
     int fd_ = -1;
+    std::array<std::uint8_t, kHeadSize> head_;  // only the first headSize_ bytes are looked at
+    std::size_t headSize_ = 0;                  // below kHeadSize: the file ends there
 #endif
 };
 

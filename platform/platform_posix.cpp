@@ -7,9 +7,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -24,10 +29,42 @@ std::string nativePath(std::string path) {
     return path;
 }
 
+// A path as the system takes it, PATH_MAX bytes with its terminating zero.
+using NativePath = std::array<char, PATH_MAX>;
+
+// `path` with slashes for backslashes, built without the heap; false when it
+// is too long for the system to open anyway.
+bool toNativePath(const char* path, NativePath& out) {
+    const std::size_t length = strnlen(path, out.size());
+    if (length == out.size()) return false;
+    std::memcpy(out.data(), path, length + 1);
+    char* const end = out.data() + length;
+    for (char* at = out.data(); at < end; ++at) {  // memchr: the few separators are found fast
+        at = static_cast<char*>(std::memchr(at, '\\', static_cast<std::size_t>(end - at)));
+        if (!at) break;
+        *at = '/';
+    }
+    return true;
+}
+
 char foldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool equalFolded(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return foldCase(x) == foldCase(y); });
+}
+
+// "*" and a suffix without wildcards, as "*.ttf": the name ends with the suffix.
+bool isSuffixPattern(std::string_view pattern) {
+    return !pattern.empty() && pattern[0] == '*' && pattern.find_first_of("*?", 1) == std::string_view::npos;
+}
 
 // '*' matches any run of characters and '?' any one, letters in either case.
 bool matchesPattern(std::string_view pattern, std::string_view name) {
+    if (isSuffixPattern(pattern)) {
+        const auto suffix = pattern.substr(1);
+        return name.size() >= suffix.size() && equalFolded(suffix, name.substr(name.size() - suffix.size()));
+    }
     std::size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
     while (n < name.size()) {
         if (p < pattern.size() && pattern[p] == '*') {
@@ -47,15 +84,99 @@ bool matchesPattern(std::string_view pattern, std::string_view name) {
     return p == pattern.size();
 }
 
-// Folder order as NTFS keeps it: by name, letters in either case alike.
-bool namesInFolderOrder(const FoundEntry& a, const FoundEntry& b) {
-    const auto folded = [](const std::string& s) {
-        std::string out(s);
-        std::transform(out.begin(), out.end(), out.begin(), foldCase);
-        return out;
+// What one search found: the names back to back in one buffer, so that
+// listing a large folder takes a few allocations rather than two per name,
+// and a small record per entry that the sort moves.
+struct Listing {
+    struct Entry {
+        std::uint64_t keyPrefix = 0;  // the first 8 bytes of the folded name: most comparisons end there
+        std::size_t at = 0;           // where the name starts in `names` and in `folded`
+        std::size_t size = 0;
+        std::uint32_t attributes = 0;
     };
-    const auto fa = folded(a.fileName), fb = folded(b.fileName);
-    return fa != fb ? fa < fb : a.fileName < b.fileName;
+
+    std::vector<Entry> entries;
+    std::string names;   // as found
+    std::string folded;  // letters folded to small ones: the sort key
+
+    std::string_view name(const Entry& entry) const { return {names.data() + entry.at, entry.size}; }
+    std::string_view key(const Entry& entry) const { return {folded.data() + entry.at, entry.size}; }
+    void add(std::string_view name, std::uint32_t attributes);
+};
+
+// The first 8 bytes of `key` as one number, zeros after a shorter key (a name
+// holds no zero byte): numbers compare as the keys' first 8 bytes do.
+std::uint64_t prefixOf(std::string_view key) {
+    std::uint64_t prefix = 0;
+    for (std::size_t i = 0; i < 8; ++i)
+        prefix = prefix << 8 | (i < key.size() ? static_cast<std::uint8_t>(key[i]) : 0u);
+    return prefix;
+}
+
+void Listing::add(std::string_view name, std::uint32_t attributes) {
+    const auto at = names.size();
+    names.append(name);
+    folded.append(name);
+    for (auto c = folded.begin() + static_cast<std::ptrdiff_t>(at); c != folded.end(); ++c) *c = foldCase(*c);
+    entries.push_back({prefixOf(std::string_view(folded).substr(at)), at, name.size(), attributes});
+}
+
+// Folder order as NTFS keeps it: by name, letters in either case alike.
+void sortInFolderOrder(Listing& listing) {
+    std::sort(listing.entries.begin(), listing.entries.end(), [&](const Listing::Entry& a, const Listing::Entry& b) {
+        if (a.keyPrefix != b.keyPrefix) return a.keyPrefix < b.keyPrefix;
+        const int byKey = listing.key(a).compare(listing.key(b));
+        return byKey != 0 ? byKey < 0 : listing.name(a) < listing.name(b);
+    });
+}
+
+// Whether the entry is a folder. Most file systems say so in the entry
+// itself; a link (followed, as Windows reports what it reaches) or an
+// unknown type is asked of the file system.
+bool isFolder(const std::string& folder, const dirent& item) {
+    if (item.d_type != DT_UNKNOWN && item.d_type != DT_LNK) return item.d_type == DT_DIR;
+    struct stat info {};
+    return stat((folder + item.d_name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The entries of `folder` (a native path ending in its separator) whose
+// names match `namePattern`, in the order the system lists them.
+Listing listMatching(const std::string& folder, std::string_view namePattern) {
+    Listing listing;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return listing;
+    while (const dirent* item = readdir(dir)) {
+        const std::string_view name = item->d_name;
+        // "." and "..", and names that no Windows folder could hold
+        if (name == "." || name == ".." || name.find('\\') != std::string_view::npos) continue;
+        if (!matchesPattern(namePattern, name)) continue;
+        listing.add(name, isFolder(folder, *item) ? kFileAttributeDirectory : 0u);
+    }
+    closedir(dir);
+    return listing;
+}
+
+// Reads up to out.size() bytes at `position`; how many were read (fewer at
+// the end of the file), or nothing when `fd` cannot be read at a position at
+// all, as a folder or a pipe.
+std::optional<std::size_t> readFully(int fd, std::uint64_t position, std::span<std::uint8_t> out) {
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const auto n = pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(position + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && done == 0 && (errno == EISDIR || errno == ESPIPE)) return std::nullopt;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+// Copies what `bytes`, a file's first bytes, hold from `position` on into `out`.
+std::size_t copyAt(std::span<const std::uint8_t> bytes, std::uint64_t position, std::span<std::uint8_t> out) {
+    if (position >= bytes.size()) return 0;
+    const auto count = std::min(out.size(), bytes.size() - static_cast<std::size_t>(position));
+    std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(position), count, out.begin());
+    return count;
 }
 
 }  // namespace
@@ -66,7 +187,7 @@ std::string windowsDirectory() {
 }
 
 struct FileSearch::State {
-    std::vector<FoundEntry> entries;
+    Listing listing;
     std::size_t next = 0;
 };
 
@@ -76,26 +197,18 @@ FileSearch::FileSearch(const std::string& pattern) : state_(std::make_unique<Sta
     const std::string folder = split == std::string::npos ? "./" : nativePath(pattern.substr(0, split + 1));
     const std::string_view namePattern = std::string_view(pattern).substr(split == std::string::npos ? 0 : split + 1);
 
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) return;
-    while (const dirent* item = readdir(dir)) {
-        const std::string_view name = item->d_name;
-        // "." and "..", and names that no Windows folder could hold
-        if (name == "." || name == ".." || name.find('\\') != std::string_view::npos) continue;
-        if (!matchesPattern(namePattern, name)) continue;
-        struct stat info {};
-        const bool isDirectory = stat((folder + std::string(name)).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-        state_->entries.push_back({isDirectory ? kFileAttributeDirectory : 0u, std::string(name)});
-    }
-    closedir(dir);
-    std::sort(state_->entries.begin(), state_->entries.end(), namesInFolderOrder);
+    state_->listing = listMatching(folder, namePattern);
+    sortInFolderOrder(state_->listing);
 }
 
 FileSearch::~FileSearch() = default;
 
 bool FileSearch::next(FoundEntry& entry) {
-    if (state_->next >= state_->entries.size()) return false;
-    entry = state_->entries[state_->next++];
+    const auto& listing = state_->listing;
+    if (state_->next >= listing.entries.size()) return false;
+    const auto& found = listing.entries[state_->next++];
+    entry.attributes = found.attributes;
+    entry.fileName.assign(listing.name(found));
     return true;
 }
 
@@ -103,15 +216,21 @@ ReadOnlyFile::~ReadOnlyFile() { close(); }
 
 bool ReadOnlyFile::open(const char* path) {
     close();
+    NativePath native;
+    if (!toNativePath(path, native)) return false;
     // O_NONBLOCK: a FIFO named like a font must not hang the open.
-    const int fd = ::open(nativePath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::open(native.data(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    // Reading the start at once both serves the first reads, which every
+    // reader makes there, and refuses what Windows would not open as a file:
+    // a folder or a pipe cannot be read at a position.
+    const auto head = readFully(fd, 0, head_);
+    if (!head) {
         ::close(fd);
         return false;
     }
     fd_ = fd;
+    headSize_ = *head;
     return true;
 }
 
@@ -120,18 +239,16 @@ bool ReadOnlyFile::isOpen() const { return fd_ >= 0; }
 void ReadOnlyFile::close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+    headSize_ = 0;
 }
 
 std::size_t ReadOnlyFile::readAt(std::uint64_t position, std::span<std::uint8_t> out) {
     if (fd_ < 0 || position > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return 0;
-    std::size_t done = 0;
-    while (done < out.size()) {
-        const auto n = pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(position + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
+    const bool endsInHead = headSize_ < head_.size();
+    if (endsInHead || (position <= headSize_ && out.size() <= headSize_ - position)) {
+        return copyAt(std::span(head_).first(headSize_), position, out);
     }
-    return done;
+    return readFully(fd_, position, out).value_or(0);
 }
 
 }  // namespace platform

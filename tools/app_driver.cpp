@@ -109,8 +109,10 @@ HWND AppProcess::mainWindow(DWORD timeoutMs) const {
     return findWindow([](HWND w) { return className(w) == "Vantrel" && windowText(w) == "Meldrove"; }, timeoutMs);
 }
 
+// A dialog shows itself only once its controls are made and initialised.
 HWND AppProcess::selectionDialog(DWORD timeoutMs) const {
-    return findWindow([](HWND w) { return isDialog(w) && GetDlgItem(w, IDC_BLOCKLIST) != nullptr; }, timeoutMs);
+    return findWindow(
+        [](HWND w) { return isDialog(w) && IsWindowVisible(w) && GetDlgItem(w, IDC_BLOCKLIST) != nullptr; }, timeoutMs);
 }
 
 HWND AppProcess::aboutBox(DWORD timeoutMs) const {

@@ -71,6 +71,7 @@ protected:
     }
     void TearDown() override {
         app_.reset();
+        if (HasFailure()) std::fprintf(stderr, "The program's standard output:\n%s\n", output().c_str());
         DeleteFileA(outputPath_.c_str());
         emptyFontsFolder();
     }
@@ -82,10 +83,9 @@ protected:
         ASSERT_NE(main_, nullptr) << "no main window; output: " << output();
         dialog_ = app_->selectionDialog();
         ASSERT_NE(dialog_, nullptr);
+        ASSERT_TRUE(driver::waitFor([&] { return IsWindowVisible(main_); }, driver::kWindowTimeoutMs));
         blocks_ = GetDlgItem(dialog_, IDC_BLOCKLIST);
         results_ = GetDlgItem(dialog_, IDC_RESULTLIST);
-        ASSERT_TRUE(driver::waitFor([&] { return IsWindowVisible(main_) && IsWindowVisible(dialog_); },
-                                    driver::kWindowTimeoutMs));
     }
     void startOnly() {
         app_ = std::make_unique<AppProcess>(driver::hostPathToWindows(MELDROVE_EXE), outputPath_);

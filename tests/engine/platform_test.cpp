@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <limits>
 #include <map>
 #include <string>
@@ -114,6 +115,28 @@ TEST(FileSearchPattern, ListsPipesAndDanglingLinksAsFiles) {
     EXPECT_FALSE(isDirectory(found.at("pipe.ttf")));
     EXPECT_FALSE(isDirectory(found.at("gone.ttf")));
 }
+
+TEST(FileSearchPattern, ReportsLinksByWhatTheyReach) {
+    TempFolder folder;
+    folder.makeFolder("real");
+    folder.write("real.ttf", {1});
+    std::filesystem::create_directory_symlink(folder.path() / "real", folder.path() / "folder.ttf");
+    std::filesystem::create_symlink(folder.path() / "real.ttf", folder.path() / "file.ttf");
+
+    const auto found = searchAll(folder.enginePath() + "\\*.ttf");
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_TRUE(isDirectory(found.at("folder.ttf")));
+    EXPECT_FALSE(isDirectory(found.at("file.ttf")));
+}
+
+TEST(FileSearchPattern, OrdersNamesLettersInEitherCaseAlikeThenByTheirBytes) {
+    TempFolder folder;
+    for (const char* name : {"b.ttf", "a_.ttf", "B.TTF", "a.ttf", "A.ttf", "[.ttf"}) folder.write(name, {1});
+    // '[' and '_' lie between the capitals and the small letters: names are
+    // folded to small letters, so they come before every letter.
+    EXPECT_EQ(namesInOrder(folder.enginePath() + "\\*.ttf"),
+              (std::vector<std::string>{"[.ttf", "A.ttf", "a.ttf", "a_.ttf", "B.TTF", "b.ttf"}));
+}
 #endif
 
 // ---- Read-only files -------------------------------------------------------
@@ -191,6 +214,33 @@ TEST_F(ReadOnlyFileRead, ReadsNothingAtOrPastTheEnd) {
     std::vector<std::uint8_t> out(2, 0);
     EXPECT_EQ(file_.readAt(0, out), 2u);
     EXPECT_EQ(out, (std::vector<std::uint8_t>{0, 1}));
+}
+
+// Reads that start, end or lie inside the first KiB, which the POSIX layer
+// reads with the open, and files that end inside it or exactly at its end.
+TEST(ReadOnlyFileReadAround, GivesTheSameBytesWhereverTheReadFalls) {
+    TempFolder folder;
+    for (const std::size_t size : {std::size_t{0}, std::size_t{700}, std::size_t{1024}, std::size_t{3000}}) {
+        std::vector<std::uint8_t> content(size);
+        for (std::size_t i = 0; i < size; ++i) content[i] = static_cast<std::uint8_t>(i % 251);
+        const auto name = "file" + std::to_string(size) + ".bin";
+        folder.write(name, content);
+        ReadOnlyFile file;
+        ASSERT_TRUE(file.open((folder.enginePath() + "\\" + name).c_str()));
+        for (const std::size_t position :
+             std::initializer_list<std::size_t>{0, 1, 600, 1000, 1023, 1024, 1025, 2990, 3000, 5000}) {
+            for (const std::size_t length : std::initializer_list<std::size_t>{1, 24, 652, 2000}) {
+                SCOPED_TRACE(testing::Message() << size << " bytes, " << length << " at " << position);
+                std::vector<std::uint8_t> out(length, 0xAA);
+                const auto expected = position < size ? std::min(length, size - position) : 0;
+                ASSERT_EQ(file.readAt(position, out), expected);
+                EXPECT_TRUE(std::equal(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(expected),
+                                       content.begin() + static_cast<std::ptrdiff_t>(std::min(position, size))));
+                EXPECT_TRUE(std::all_of(out.begin() + static_cast<std::ptrdiff_t>(expected), out.end(),
+                                        [](std::uint8_t byte) { return byte == 0xAA; }));
+            }
+        }
+    }
 }
 
 // ---- The Windows directory ----------------------------------------------

@@ -116,6 +116,19 @@ TEST(SingleFontDirectoryScan, ReportsTheIndexOfTheFirstRecordCutOff) {
     }
 }
 
+TEST(SingleFontDirectoryScan, WhereverTheFileEndsTheFirstRecordNotWholeIsReported) {
+    const auto whole = fontWithTableAt(39, "name", nameTable({{"Fortieth"}})).build();
+    for (std::size_t cut = 12; cut < fontfile::kTableDirectorySize; ++cut) {
+        SCOPED_TRACE(cut);
+        const auto bytes = truncated(whole, cut);
+        auto slot = untouchedSlot();
+        MemorySource source(bytes);
+        const auto scan = fontfile::parseFullName(source, slot);
+        EXPECT_EQ(scan.outcome, Outcome::shortRecord);
+        EXPECT_EQ(scan.recordIndex, static_cast<int>((cut - 12) / 16));
+    }
+}
+
 // ---- The OS/2 prefix ----------------------------------------------------
 
 TEST(Os2PrefixBytes, Version0TableIsFollowedByTheNextTablesBytes) {
@@ -287,6 +300,40 @@ TEST(CutOffNameTable, RecordCutOffEndsTheRecords) {
     for (std::uint16_t field : std::initializer_list<std::uint16_t>{1, 'O' << 8 | 'k', 0, 4, 2}) putU16(table, field);
     ASSERT_EQ(table.size(), 6u + 12 + 10);
     EXPECT_EQ(slotName(parseName(FontWriter().table("name", table).build())), "Ok");
+}
+
+// A name table of `count` platform-1 name-ID-4 records, each naming the four
+// bytes of its own encoding and language fields ("r000", "r001", ...), so
+// that the name kept tells the last record that was read whole.
+Bytes selfNamingRecords(std::uint16_t count) {
+    Bytes table;
+    for (std::uint16_t field : {std::uint16_t{0}, count, std::uint16_t{0}}) putU16(table, field);
+    for (std::uint16_t r = 0; r < count; ++r) {
+        const auto digit = [](int d) { return static_cast<std::uint16_t>('0' + d); };
+        const auto encoding = static_cast<std::uint16_t>('r' << 8 | digit(r / 100));
+        const auto language = static_cast<std::uint16_t>(digit(r / 10 % 10) << 8 | digit(r % 10));
+        const auto offset = static_cast<std::uint16_t>(6 + 12 * r + 2);
+        for (std::uint16_t field : {std::uint16_t{1}, encoding, language, std::uint16_t{4}, std::uint16_t{4}, offset})
+            putU16(table, field);
+    }
+    return table;
+}
+
+std::string recordName(std::size_t r) {
+    return "r" + std::to_string(r / 100) + std::to_string(r / 10 % 10) + std::to_string(r % 10);
+}
+
+TEST(CutOffNameTable, ManyRecordsAreAllReadAndStopAtTheFirstCutOff) {
+    const auto table = selfNamingRecords(200);
+    const auto whole = FontWriter().table("name", table).build();
+    EXPECT_EQ(slotName(parseName(whole)), "r199");
+    const auto recordsAt = whole.size() - table.size() + 6;
+    for (std::size_t r : std::initializer_list<std::size_t>{1, 63, 64, 65, 127, 128, 129, 199}) {
+        for (std::size_t into : std::initializer_list<std::size_t>{0, 11}) {
+            SCOPED_TRACE(testing::Message() << "cut " << into << " bytes into record " << r);
+            EXPECT_EQ(slotName(parseName(truncated(whole, recordsAt + 12 * r + into))), recordName(r - 1));
+        }
+    }
 }
 
 // ---- Through files --------------------------------------------------------
