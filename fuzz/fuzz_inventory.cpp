@@ -212,7 +212,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto bytes = entries[n].subspan(1);
         const bool collection = (kind & 4) != 0;
         std::string stem = "f" + std::to_string(n);
-        if ((kind & 8) != 0) stem.resize(std::min<std::size_t>(86 + static_cast<std::size_t>(kind >> 4) * 11, 251), 'x');
+        if ((kind & 8) != 0)
+            stem.resize(std::min<std::size_t>(86 + static_cast<std::size_t>(kind >> 4) * 11, 251), 'x');
         if ((kind & 3) == 2) {
             std::filesystem::create_directory(folder / (stem + (collection ? ".ttc" : ".ttf")));
             continue;
