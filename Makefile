@@ -9,7 +9,10 @@
 # make fuzz  runs every fuzz target (or those of FUZZ_TARGETS) for FUZZ_TIME
 #            seconds (default 180) each; make fuzz-coverage then tells how
 #            much of the engine the corpus reaches
-.PHONY: run test query build deps clean fuzz fuzz-build fuzz-seeds fuzz-merge fuzz-coverage
+# make bench times the inventory build over folders of 1,000 and 10,000 real
+#            fonts against the file system floors, fc-scan and fontTools
+#            (installs its own font packages; not part of make test)
+.PHONY: run test query build deps clean fuzz fuzz-build fuzz-seeds fuzz-merge fuzz-coverage bench
 
 FUZZ_TIME ?= 180
 FUZZ_SEED_FONTS ?= /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf \
@@ -66,10 +69,6 @@ fuzz-seeds: deps
 clean:
 	rm -rf build
 
-# make bench  times the inventory build over folders of 1,000 and 10,000 real
-#             fonts against the file system floor, fc-scan and fontTools
-#             (installs its own font packages; not part of make test)
-.PHONY: bench
 bench: deps
 	@bench/install-deps
 	cmake --preset native >/dev/null
