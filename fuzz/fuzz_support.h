@@ -14,6 +14,7 @@
 
 #include "fontfile/diagnostics.h"
 #include "fontfile/sfnt.h"
+#include "reader_checks.h"
 
 namespace fuzzsupport {
 
@@ -24,9 +25,6 @@ namespace fuzzsupport {
 
 #define FUZZ_CHECK(condition) ((condition) ? void(0) : fuzzsupport::fail(#condition, __FILE__, __LINE__))
 
-inline constexpr std::uint8_t kPrefixSentinel = 0xA5;
-inline constexpr char kNameSentinel = '#';
-
 // `count` elements on the heap with nothing around them, each `fill`.
 template <typename T>
 std::unique_ptr<T[]> exactArray(std::size_t count, const T& fill) {
@@ -35,17 +33,11 @@ std::unique_ptr<T[]> exactArray(std::size_t count, const T& fill) {
     return items;
 }
 
-inline fontfile::Os2Prefix sentinelPrefix() {
-    fontfile::Os2Prefix prefix;
-    prefix.fill(kPrefixSentinel);
-    return prefix;
-}
-
-inline fontfile::NameSlot sentinelSlot() {
-    fontfile::NameSlot slot;
-    slot.fill(kNameSentinel);
-    return slot;
-}
+// Caller storage filled with the reader tests' sentinels.
+using testfonts::kNameSentinel;
+using testfonts::kPrefixSentinel;
+inline fontfile::Os2Prefix sentinelPrefix() { return testfonts::untouchedPrefix(); }
+inline fontfile::NameSlot sentinelSlot() { return testfonts::untouchedSlot(); }
 
 inline bool hasZero(const fontfile::NameSlot& slot) { return std::find(slot.begin(), slot.end(), '\0') != slot.end(); }
 
