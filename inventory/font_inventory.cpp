@@ -22,26 +22,24 @@ std::unique_ptr<T[]> allocateZeroed(std::size_t count) {
     return std::unique_ptr<T[]>(new (std::nothrow) T[count]());
 }
 
-// "<folder>\<name>", or nothing when it would not fit a 260-byte path: a cut
-// path could name another file.
-std::optional<std::string> joinPath(std::string_view folder, std::string_view name) {
-    if (folder.size() + 1 + name.size() >= platform::kMaxPath) return std::nullopt;
-    std::string path(folder);
-    path += '\\';
-    path += name;
-    return path;
-}
-
-// A font's full path, in a buffer of the build rather than on the heap.
+// A path in a 260-byte buffer of the build rather than on the heap.
 using PathBuffer = std::array<char, platform::kMaxPath>;
 
-// "<folder>\<name>" into `path`; false when it would not fit, as joinPath.
+// "<folder>\<name>" into `path`; false when it would not fit: a cut path
+// could name another file.
 bool formatPath(std::string_view folder, std::string_view name, PathBuffer& path) {
     if (folder.size() + 1 + name.size() >= platform::kMaxPath) return false;
     auto end = std::copy(folder.begin(), folder.end(), path.begin());
     *end++ = '\\';
     *std::copy(name.begin(), name.end(), end) = '\0';
     return true;
+}
+
+// The same as a string, or nothing when it would not fit.
+std::optional<std::string> joinPath(std::string_view folder, std::string_view name) {
+    PathBuffer path;
+    if (!formatPath(folder, name, path)) return std::nullopt;
+    return std::string(path.data());
 }
 
 bool isFile(const platform::FoundEntry& entry) { return (entry.attributes & platform::kFileAttributeDirectory) == 0; }
