@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/resource.h"
 #include "inventory/font_inventory.h"
+#include "selection/dialog_ids.h"
 #include "selection/unicode_blocks.h"
 
 namespace selection {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "app/resource.h"
+#include "selection/dialog_ids.h"
 
 namespace driver {
 

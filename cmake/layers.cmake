@@ -1,0 +1,27 @@
+# Each folder of the code is seen through a folder of the build that holds a
+# link to it alone, so that its headers are included as "folder/header.h"
+# while the repository root is on no include path: a target sees only the
+# folders it is given, and an include that reaches any other does not compile.
+
+# meldrove_view(FOLDER VARIABLE): sets VARIABLE to the include folder that
+# shows FOLDER.
+function(meldrove_view folder variable)
+  set(view ${CMAKE_BINARY_DIR}/layers/${folder})
+  file(MAKE_DIRECTORY ${view})
+  file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${folder} ${view}/${folder} SYMBOLIC)
+  set(${variable} ${view} PARENT_SCOPE)
+endfunction()
+
+# meldrove_layer(NAME SOURCES... [BELOW LAYER...]): the library meldrove_NAME
+# of the folder NAME. It sees its own headers and, through the layers named
+# after BELOW, theirs, and so do the targets that link it.
+function(meldrove_layer name)
+  cmake_parse_arguments(PARSE_ARGV 1 layer "" "" "SOURCES;BELOW")
+  meldrove_view(${name} view)
+  add_library(meldrove_${name} STATIC ${layer_SOURCES})
+  target_include_directories(meldrove_${name} PUBLIC ${view})
+  target_link_libraries(meldrove_${name} PRIVATE meldrove_warnings)
+  foreach(below IN LISTS layer_BELOW)
+    target_link_libraries(meldrove_${name} PUBLIC meldrove_${below})
+  endforeach()
+endfunction()
