@@ -18,16 +18,13 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ascii.h"
+#include "platform/native_file.h"
 #include "platform/platform.h"
 
 namespace platform {
 
 namespace {
-
-std::string nativePath(std::string path) {
-    std::replace(path.begin(), path.end(), '\\', '/');
-    return path;
-}
 
 // A path as the system takes it, PATH_MAX bytes with its terminating zero.
 using NativePath = std::array<char, PATH_MAX>;
@@ -47,13 +44,6 @@ bool toNativePath(const char* path, NativePath& out) {
     return true;
 }
 
-char foldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equalFolded(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return foldCase(x) == foldCase(y); });
-}
-
 // "*" and a suffix without wildcards, as "*.ttf": the name ends with the suffix.
 bool isSuffixPattern(std::string_view pattern) {
     return !pattern.empty() && pattern[0] == '*' && pattern.find_first_of("*?", 1) == std::string_view::npos;
@@ -63,14 +53,14 @@ bool isSuffixPattern(std::string_view pattern) {
 bool matchesPattern(std::string_view pattern, std::string_view name) {
     if (isSuffixPattern(pattern)) {
         const auto suffix = pattern.substr(1);
-        return name.size() >= suffix.size() && equalFolded(suffix, name.substr(name.size() - suffix.size()));
+        return name.size() >= suffix.size() && equalIgnoringAsciiCase(suffix, name.substr(name.size() - suffix.size()));
     }
     std::size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
     while (n < name.size()) {
         if (p < pattern.size() && pattern[p] == '*') {
             starP = p++;
             starN = n;
-        } else if (p < pattern.size() && (pattern[p] == '?' || foldCase(pattern[p]) == foldCase(name[n]))) {
+        } else if (p < pattern.size() && (pattern[p] == '?' || toLowerAscii(pattern[p]) == toLowerAscii(name[n]))) {
             ++p;
             ++n;
         } else if (starP != std::string_view::npos) {
@@ -84,9 +74,10 @@ bool matchesPattern(std::string_view pattern, std::string_view name) {
     return p == pattern.size();
 }
 
-// What one search found: the names back to back in one buffer, so that
-// listing a large folder takes a few allocations rather than two per name,
-// and a small record per entry that the sort moves.
+// What one search found. Speed: the names lie back to back in one buffer, so
+// that listing a large folder takes a few allocations rather than two per
+// name, and the sort moves small records whose first 8 bytes of folded name
+// settle most comparisons without touching the names.
 struct Listing {
     struct Entry {
         std::uint64_t keyPrefix = 0;  // the first 8 bytes of the folded name: most comparisons end there
@@ -117,7 +108,7 @@ void Listing::add(std::string_view name, std::uint32_t attributes) {
     const auto at = names.size();
     names.append(name);
     folded.append(name);
-    for (auto c = folded.begin() + static_cast<std::ptrdiff_t>(at); c != folded.end(); ++c) *c = foldCase(*c);
+    for (auto c = folded.begin() + static_cast<std::ptrdiff_t>(at); c != folded.end(); ++c) *c = toLowerAscii(*c);
     entries.push_back({prefixOf(std::string_view(folded).substr(at)), at, name.size(), attributes});
 }
 
@@ -133,17 +124,17 @@ void sortInFolderOrder(Listing& listing) {
 // Whether the entry is a folder. Most file systems say so in the entry
 // itself; a link (followed, as Windows reports what it reaches) or an
 // unknown type is asked of the file system.
-bool isFolder(const std::string& folder, const dirent& item) {
+bool isFolder(const char* folder, const dirent& item) {
     if (item.d_type != DT_UNKNOWN && item.d_type != DT_LNK) return item.d_type == DT_DIR;
     struct stat info {};
-    return stat((folder + item.d_name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return stat((std::string(folder) + item.d_name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 // The entries of `folder` (a native path ending in its separator) whose
 // names match `namePattern`, in the order the system lists them.
-Listing listMatching(const std::string& folder, std::string_view namePattern) {
+Listing listMatching(const char* folder, std::string_view namePattern) {
     Listing listing;
-    DIR* dir = opendir(folder.c_str());
+    DIR* dir = opendir(folder);
     if (!dir) return listing;
     while (const dirent* item = readdir(dir)) {
         const std::string_view name = item->d_name;
@@ -171,14 +162,6 @@ std::optional<std::size_t> readFully(int fd, std::uint64_t position, std::span<s
     return done;
 }
 
-// Copies what `bytes`, a file's first bytes, hold from `position` on into `out`.
-std::size_t copyAt(std::span<const std::uint8_t> bytes, std::uint64_t position, std::span<std::uint8_t> out) {
-    if (position >= bytes.size()) return 0;
-    const auto count = std::min(out.size(), bytes.size() - static_cast<std::size_t>(position));
-    std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(position), count, out.begin());
-    return count;
-}
-
 }  // namespace
 
 std::string windowsDirectory() {
@@ -194,10 +177,11 @@ struct FileSearch::State {
 FileSearch::FileSearch(const std::string& pattern) : state_(std::make_unique<State>()) {
     const auto split = pattern.find_last_of("\\/");
     // The folder keeps its separator: entries are looked at as folder + name.
-    const std::string folder = split == std::string::npos ? "./" : nativePath(pattern.substr(0, split + 1));
+    NativePath folder{'.', '/'};
+    if (split != std::string::npos && !toNativePath(pattern.substr(0, split + 1).c_str(), folder)) return;
     const std::string_view namePattern = std::string_view(pattern).substr(split == std::string::npos ? 0 : split + 1);
 
-    state_->listing = listMatching(folder, namePattern);
+    state_->listing = listMatching(folder.data(), namePattern);
     sortInFolderOrder(state_->listing);
 }
 
@@ -212,43 +196,30 @@ bool FileSearch::next(FoundEntry& entry) {
     return true;
 }
 
-ReadOnlyFile::~ReadOnlyFile() { close(); }
+namespace native {
 
-bool ReadOnlyFile::open(const char* path) {
-    close();
+std::optional<std::intptr_t> openForReading(const char* path) {
     NativePath native;
-    if (!toNativePath(path, native)) return false;
+    if (!toNativePath(path, native)) return std::nullopt;
     // O_NONBLOCK: a FIFO named like a font must not hang the open.
     const int fd = ::open(native.data(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
-    // Reading the start at once both serves the first reads, which every
-    // reader makes there, and refuses what Windows would not open as a file:
-    // a folder or a pipe cannot be read at a position.
-    const auto head = readFully(fd, 0, head_);
-    if (!head) {
-        ::close(fd);
-        return false;
-    }
-    fd_ = fd;
-    headSize_ = *head;
-    return true;
+    if (fd < 0) return std::nullopt;
+    return fd;
 }
 
-bool ReadOnlyFile::isOpen() const { return fd_ >= 0; }
-
-void ReadOnlyFile::close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    headSize_ = 0;
+std::optional<std::size_t> readAt(std::intptr_t handle, std::uint64_t position, std::span<std::uint8_t> out) {
+    if (position > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return 0;
+    return readFully(static_cast<int>(handle), position, out);
 }
 
-std::size_t ReadOnlyFile::readAt(std::uint64_t position, std::span<std::uint8_t> out) {
-    if (fd_ < 0 || position > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return 0;
-    const bool endsInHead = headSize_ < head_.size();
-    if (endsInHead || (position <= headSize_ && out.size() <= headSize_ - position)) {
-        return copyAt(std::span(head_).first(headSize_), position, out);
-    }
-    return readFully(fd_, position, out).value_or(0);
+std::optional<std::uint64_t> sizeOf(std::intptr_t handle) {
+    struct stat info {};
+    if (fstat(static_cast<int>(handle), &info) != 0 || info.st_size < 0) return std::nullopt;
+    return static_cast<std::uint64_t>(info.st_size);
 }
+
+void close(std::intptr_t handle) { ::close(static_cast<int>(handle)); }
+
+}  // namespace native
 
 }  // namespace platform

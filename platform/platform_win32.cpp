@@ -3,6 +3,9 @@
 #define STRICT
 #include <windows.h>
 
+#include <algorithm>
+
+#include "platform/native_file.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -40,26 +43,16 @@ bool FileSearch::next(FoundEntry& entry) {
     return true;
 }
 
-ReadOnlyFile::~ReadOnlyFile() { close(); }
+namespace native {
 
-bool ReadOnlyFile::open(const char* path) {
-    close();
+std::optional<std::intptr_t> openForReading(const char* path) {
     const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    handle_ = file;
-    return true;
+    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    return reinterpret_cast<std::intptr_t>(file);
 }
 
-bool ReadOnlyFile::isOpen() const { return handle_ != nullptr; }
-
-void ReadOnlyFile::close() {
-    if (handle_) CloseHandle(static_cast<HANDLE>(handle_));
-    handle_ = nullptr;
-}
-
-std::size_t ReadOnlyFile::readAt(std::uint64_t position, std::span<std::uint8_t> out) {
-    if (!handle_) return 0;
+std::optional<std::size_t> readAt(std::intptr_t handle, std::uint64_t position, std::span<std::uint8_t> out) {
     std::size_t done = 0;
     while (done < out.size()) {
         OVERLAPPED at{};
@@ -67,11 +60,21 @@ std::size_t ReadOnlyFile::readAt(std::uint64_t position, std::span<std::uint8_t>
         at.Offset = static_cast<DWORD>(where);
         at.OffsetHigh = static_cast<DWORD>(where >> 32);
         DWORD n = 0;
-        const DWORD want = static_cast<DWORD>(out.size() - done);  // the readers ask for a few bytes at a time
-        if (!ReadFile(static_cast<HANDLE>(handle_), out.data() + done, want, &n, &at) || n == 0) break;
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(out.size() - done, MAXDWORD));
+        if (!ReadFile(reinterpret_cast<HANDLE>(handle), out.data() + done, want, &n, &at) || n == 0) break;
         done += n;
     }
     return done;
 }
+
+std::optional<std::uint64_t> sizeOf(std::intptr_t handle) {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(reinterpret_cast<HANDLE>(handle), &size) || size.QuadPart < 0) return std::nullopt;
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+void close(std::intptr_t handle) { CloseHandle(reinterpret_cast<HANDLE>(handle)); }
+
+}  // namespace native
 
 }  // namespace platform

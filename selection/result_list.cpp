@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "selection/ascii.h"
+#include "platform/ascii.h"
 
 namespace selection {
 
 bool lessInListOrder(std::string_view a, std::string_view b) {
-    const auto folded = [](char c) { return static_cast<unsigned char>(foldCase(c)); };
+    const auto folded = [](char c) { return static_cast<unsigned char>(platform::toLowerAscii(c)); };
     const auto [ia, ib] =
         std::mismatch(a.begin(), a.end(), b.begin(), b.end(), [&](char x, char y) { return folded(x) == folded(y); });
     if (ia != a.end() && ib != b.end()) return folded(*ia) < folded(*ib);

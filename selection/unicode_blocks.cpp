@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "selection/ascii.h"
+#include "platform/ascii.h"
 
 namespace selection {
 
@@ -21,11 +21,7 @@ static_assert(bitsAscendAndFit(), "rows must be in ascending, distinct range-bit
 
 std::optional<int> findBlock(std::string_view name) {
     for (int row = 0; row < kBlockCount; ++row) {
-        const auto candidate = blockName(row);
-        if (std::equal(candidate.begin(), candidate.end(), name.begin(), name.end(),
-                       [](char a, char b) { return foldCase(a) == foldCase(b); })) {
-            return row;
-        }
+        if (platform::equalIgnoringAsciiCase(blockName(row), name)) return row;
     }
     return std::nullopt;
 }

@@ -11,8 +11,8 @@
 
 #include "fontfile/diagnostics.h"
 #include "inventory/font_inventory.h"
+#include "platform/ascii.h"
 #include "platform/platform.h"
-#include "selection/ascii.h"
 #include "selection/matching.h"
 #include "selection/unicode_blocks.h"
 
@@ -52,7 +52,7 @@ int badInput(const std::string& message) {
 
 std::string folded(std::string_view text) {
     std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), selection::foldCase);
+    std::transform(out.begin(), out.end(), out.begin(), platform::toLowerAscii);
     return out;
 }
 

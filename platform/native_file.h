@@ -1,0 +1,26 @@
+// What each system supplies behind ReadOnlyFile: a file opened by its path,
+// read at a position and closed. Private to the platform layer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace platform::native {
+
+// The system's handle of the file at `path` (a path with backslashes),
+// opened for reading only; nothing when it cannot be opened.
+std::optional<std::intptr_t> openForReading(const char* path);
+
+// Reads up to out.size() bytes at `position`; how many were read (fewer at
+// the end of the file), or nothing when the handle cannot be read at a
+// position at all, as a folder or a pipe.
+std::optional<std::size_t> readAt(std::intptr_t handle, std::uint64_t position, std::span<std::uint8_t> out);
+
+// The file's size in bytes, or nothing when the system cannot tell.
+std::optional<std::uint64_t> sizeOf(std::intptr_t handle);
+
+void close(std::intptr_t handle);
+
+}  // namespace platform::native
