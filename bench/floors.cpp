@@ -10,28 +10,42 @@
 #include <string_view>
 #include <vector>
 
+#include "fontfile/sfnt.h"
+
 namespace bench {
 
 namespace {
 
-constexpr std::size_t kDirectoryBytes = 12 + 16 * 40;  // offset table and the 40 records examined
-constexpr std::size_t kCollectionHeadBytes = 12 + 4 * 10;
-constexpr std::size_t kOs2Bytes = 86;
-constexpr std::size_t kNameHeadBytes = 6;
-constexpr std::size_t kNameRecordBytes = 12;
+using fontfile::BigEndianReader;
+
+constexpr std::size_t kCollectionHeadBytes =
+    fontfile::kCollectionHeaderSize + fontfile::kMemberOffsetSize * fontfile::kMaxMembersRead;
 constexpr std::size_t kMaxNameRecords = 65535;
 constexpr std::size_t kNameRecordsFirst = 64;  // read with the header, as the engine does
-constexpr std::size_t kNameKept = 99;
+constexpr std::size_t kNameKept = fontfile::kNameSlotSize - 1;
 
-std::uint32_t be16(const std::uint8_t* p) { return std::uint32_t{p[0]} << 8 | p[1]; }
-std::uint32_t be32(const std::uint8_t* p) { return be16(p) << 16 | be16(p + 2); }
+std::uint16_t u16At(std::span<const std::uint8_t> bytes, std::size_t at) {
+    std::uint16_t value = 0;
+    BigEndianReader reader(bytes);
+    reader.seek(at) && reader.u16(value);
+    return value;
+}
+
+std::uint32_t u32At(std::span<const std::uint8_t> bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    BigEndianReader reader(bytes);
+    reader.seek(at) && reader.u32(value);
+    return value;
+}
 
 // An open font file and its first KiB, read with the open as the engine's
-// platform layer does: reads inside it make no call.
+// platform layer does: reads inside it make no call. `names` is the room for
+// a name table's header and records, kept from file to file.
 struct File {
     int fd = -1;
-    std::array<std::uint8_t, 1024> head;
+    std::array<std::uint8_t, platform::ReadOnlyFile::kHeadSize> head;
     std::size_t headSize = 0;
+    std::vector<std::uint8_t>& names;
 };
 
 std::size_t readAt(const File& file, std::uint64_t position, std::uint8_t* out, std::size_t count) {
@@ -52,18 +66,21 @@ struct Tables {
 
 // One read of the offset table and the records that can be examined.
 Tables readDirectory(const File& file, std::uint64_t position) {
-    std::array<std::uint8_t, kDirectoryBytes> bytes;
+    using namespace fontfile;
+    std::array<std::uint8_t, kTableDirectorySize> bytes;
     const auto got = readAt(file, position, bytes.data(), bytes.size());
     Tables tables;
-    if (got < 12) return tables;
-    const auto records = std::min<std::size_t>({be16(&bytes[4]), 40, (got - 12) / 16});
+    if (got < kOffsetTableSize) return tables;
+    const std::size_t numTables = u16At(bytes, 4);
+    const auto records =
+        std::min<std::size_t>({numTables, kMaxTableRecords, (got - kOffsetTableSize) / kTableRecordSize});
     for (std::size_t i = 0; i < records; ++i) {
-        const auto* record = &bytes[12 + 16 * i];
-        if (!tables.hasOs2 && std::memcmp(record, "OS/2", 4) == 0) {
-            tables.os2 = be32(record + 8);
+        const auto record = std::span(bytes).subspan(kOffsetTableSize + kTableRecordSize * i, kTableRecordSize);
+        if (!tables.hasOs2 && std::equal(kOs2Tag.begin(), kOs2Tag.end(), record.begin())) {
+            tables.os2 = u32At(record, 8);  // the record's offset
             tables.hasOs2 = true;
-        } else if (!tables.hasName && std::memcmp(record, "name", 4) == 0) {
-            tables.name = be32(record + 8);
+        } else if (!tables.hasName && std::equal(kNameTag.begin(), kNameTag.end(), record.begin())) {
+            tables.name = u32At(record, 8);
             tables.hasName = true;
         }
     }
@@ -72,33 +89,37 @@ Tables readDirectory(const File& file, std::uint64_t position) {
 
 void readOs2(const File& file, const Tables& tables, Digest& digest) {
     if (!tables.hasOs2) return;
-    std::array<std::uint8_t, kOs2Bytes> prefix{};
+    fontfile::Os2Prefix prefix{};
     readAt(file, tables.os2, prefix.data(), prefix.size());
-    for (std::size_t w = 0; w < 4; ++w) digest.sum += be32(&prefix[42 + 4 * w]);
+    for (const auto word : fontfile::rangesOf(prefix)) digest.sum += word;
 }
 
 // The header and every record in one read, then the string of the last
 // platform-1 name-ID-4 record (the one the inventory keeps).
 void readName(const File& file, const Tables& tables, Digest& digest) {
+    using fontfile::kNameHeaderSize, fontfile::kNameRecordSize;
     if (!tables.hasName) return;
-    static std::vector<std::uint8_t> bytes(kNameHeadBytes + kNameRecordBytes * kMaxNameRecords);
-    const auto got = readAt(file, tables.name, bytes.data(), kNameHeadBytes + kNameRecordBytes * kNameRecordsFirst);
-    if (got < kNameHeadBytes) return;
-    const std::size_t count = be16(&bytes[2]);
-    std::size_t whole = (got - kNameHeadBytes) / kNameRecordBytes;
+    auto& bytes = file.names;
+    const auto got = readAt(file, tables.name, bytes.data(), kNameHeaderSize + kNameRecordSize * kNameRecordsFirst);
+    if (got < kNameHeaderSize) return;
+    const std::size_t count = u16At(bytes, 2);
+    std::size_t whole = (got - kNameHeaderSize) / kNameRecordSize;
     if (count > whole && whole == kNameRecordsFirst) {
-        const auto more = kNameRecordBytes * (count - whole);
-        whole += readAt(file, tables.name + got, &bytes[got], more) / kNameRecordBytes;
+        const auto more = kNameRecordSize * (count - whole);
+        whole += readAt(file, tables.name + got, &bytes[got], more) / kNameRecordSize;
     }
-    const std::uint8_t* chosen = nullptr;
+    std::span<const std::uint8_t> chosen;
     for (std::size_t r = 0; r < std::min(count, whole); ++r) {
-        const auto* record = &bytes[kNameHeadBytes + kNameRecordBytes * r];
-        if (be16(record) == 1 && be16(record + 6) == 4) chosen = record;
+        const auto record =
+            std::span<const std::uint8_t>(bytes).subspan(kNameHeaderSize + kNameRecordSize * r, kNameRecordSize);
+        // platformID and nameID
+        if (u16At(record, 0) == fontfile::kMacintoshPlatform && u16At(record, 6) == fontfile::kFullNameId)
+            chosen = record;
     }
-    if (!chosen) return;
+    if (chosen.empty()) return;
     std::array<std::uint8_t, kNameKept> text{};
-    const std::uint64_t at = std::uint64_t{tables.name} + be16(&bytes[4]) + be16(chosen + 10);
-    const auto kept = std::min<std::size_t>(be16(chosen + 8), kNameKept);
+    const std::uint64_t at = std::uint64_t{tables.name} + u16At(bytes, 4) + u16At(chosen, 10);  // storage + offset
+    const auto kept = std::min<std::size_t>(u16At(chosen, 8), kNameKept);                       // length
     if (readAt(file, at, text.data(), kept) != kept) return;
     for (std::size_t i = 0; i < kept && text[i] != 0; ++i) digest.sum += text[i];
 }
@@ -112,23 +133,27 @@ void readFont(const File& file, std::uint64_t directory, Wanted wanted, Digest& 
 }
 
 void readCollection(const File& file, Wanted wanted, Digest& digest) {
+    using namespace fontfile;
     std::array<std::uint8_t, kCollectionHeadBytes> head{};
     const auto got = readAt(file, 0, head.data(), head.size());
-    if (got < 12) return;
-    const auto members = std::min<std::size_t>({be32(&head[8]), 10, (got - 12) / 4});
-    for (std::size_t m = 0; m < members; ++m) readFont(file, be32(&head[12 + 4 * m]), wanted, digest);
+    if (got < kCollectionHeaderSize) return;
+    const auto members = std::min<std::size_t>(
+        {u32At(head, kNumFontsOffset), kMaxMembersRead, (got - kCollectionHeaderSize) / kMemberOffsetSize});
+    for (std::size_t m = 0; m < members; ++m)
+        readFont(file, u32At(head, kCollectionHeaderSize + kMemberOffsetSize * m), wanted, digest);
     if (wanted != Wanted::name) digest.fonts += members;
 }
 
 // Opens "<folder>/<name>" and reads it; the path is built without the heap.
-void readFile(const std::string& folder, std::string_view name, bool collection, Wanted wanted, Digest& digest) {
+void readFile(const std::string& folder, std::string_view name, bool collection, Wanted wanted, Digest& digest,
+              std::vector<std::uint8_t>& names) {
     std::array<char, 4096> path;
     if (folder.size() + 1 + name.size() >= path.size()) return;
     std::memcpy(path.data(), folder.data(), folder.size());
     path[folder.size()] = '/';
     std::memcpy(&path[folder.size() + 1], name.data(), name.size());
     path[folder.size() + 1 + name.size()] = '\0';
-    File file;
+    File file{.names = names};
     file.fd = open(path.data(), O_RDONLY | O_CLOEXEC);
     if (file.fd < 0) return;
     const auto got = pread(file.fd, file.head.data(), file.head.size(), 0);
@@ -168,19 +193,21 @@ void listFolder(const std::string& folder, std::string_view extension, Visit vis
 
 Digest readFloor(const std::string& folder, Opens opens) {
     Digest digest;
+    // Room for the largest name header and records, made once per pass.
+    std::vector<std::uint8_t> names(fontfile::kNameHeaderSize + fontfile::kNameRecordSize * kMaxNameRecords);
     const auto count = [&](bool collection) { ++(collection ? digest.collectionFiles : digest.singleFiles); };
     if (opens == Opens::once) {
         listFolder(folder, "", [&](std::string_view name, bool collection) {
             count(collection);
-            readFile(folder, name, collection, Wanted::both, digest);
+            readFile(folder, name, collection, Wanted::both, digest, names);
         });
         return digest;
     }
     for (const auto* extension : {".ttf", ".ttc"}) {
         listFolder(folder, extension, [&](std::string_view name, bool collection) {
             count(collection);
-            readFile(folder, name, collection, Wanted::os2, digest);
-            readFile(folder, name, collection, Wanted::name, digest);
+            readFile(folder, name, collection, Wanted::os2, digest, names);
+            readFile(folder, name, collection, Wanted::name, digest, names);
         });
     }
     return digest;

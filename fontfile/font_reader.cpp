@@ -27,22 +27,23 @@ struct CollectionDirectory {
 
 CollectionDirectory readCollectionDirectory(ByteSource& source) {
     CollectionDirectory directory;
-    // The header and the offsets of the members that may be read, in one read.
-    std::array<std::uint8_t, kCollectionHeaderSize + 4 * kMaxMembersRead> bytes{};
+    // Speed: the header and the offsets of the members that may be read, in one read.
+    std::array<std::uint8_t, kCollectionHeaderSize + kMemberOffsetSize * kMaxMembersRead> bytes;
     const auto read = source.readAt(0, bytes);
-    if (read < kCollectionHeaderSize) return directory;
-    directory.numFonts = loadU32(bytes, 8);
-
-    const auto members = std::min(*directory.numFonts, kMaxMembersRead);
-    directory.memberCount = std::min<std::size_t>(members, (read - kCollectionHeaderSize) / 4);
-    for (std::size_t m = 0; m < directory.memberCount; ++m) {
-        directory.memberOffsets[m] = loadU32(bytes, kCollectionHeaderSize + 4 * m);
+    BigEndianReader reader(std::span<const std::uint8_t>(bytes).first(read));
+    std::uint32_t numFonts = 0;
+    if (!reader.seek(kNumFontsOffset) || !reader.u32(numFonts)) return directory;  // TTCTag, Version unexamined
+    directory.numFonts = numFonts;
+    const auto members = std::min(numFonts, kMaxMembersRead);
+    while (directory.memberCount < members && reader.u32(directory.memberOffsets[directory.memberCount])) {
+        ++directory.memberCount;
     }
     return directory;
 }
 
 // Visits the members in order with `visit(member, directoryPosition)`, which
-// returns false to stop at that member.
+// returns the member's table scan; a member whose directory is cut off stops
+// the visit there.
 template <typename Visit>
 CollectionScan forEachMember(ByteSource& source, std::size_t capacity, Visit visit) {
     const auto directory = readCollectionDirectory(source);

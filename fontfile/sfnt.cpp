@@ -13,7 +13,8 @@ bool BigEndianReader::u16(std::uint16_t& value) {
 
 bool BigEndianReader::u32(std::uint32_t& value) {
     if (bytes_.size() < 4 || position_ > bytes_.size() - 4) return false;
-    value = loadU32(bytes_, position_);
+    const auto* at = &bytes_[position_];
+    value = std::uint32_t{at[0]} << 24 | std::uint32_t{at[1]} << 16 | std::uint32_t{at[2]} << 8 | std::uint32_t{at[3]};
     position_ += 4;
     return true;
 }
@@ -29,6 +30,20 @@ bool BigEndianReader::skip(std::size_t count) {
     if (count > bytes_.size() || position_ > bytes_.size() - count) return false;
     position_ += count;
     return true;
+}
+
+bool BigEndianReader::seek(std::size_t position) {
+    if (position > bytes_.size()) return false;
+    position_ = position;
+    return true;
+}
+
+UnicodeRangeSet rangesOf(const Os2Prefix& prefix) {
+    UnicodeRangeSet ranges{};
+    BigEndianReader reader(prefix);
+    reader.seek(kUnicodeRangeOffset);
+    for (auto& word : ranges) reader.u32(word);  // the prefix always holds all four
+    return ranges;
 }
 
 namespace {
@@ -78,13 +93,17 @@ std::span<const std::uint8_t> tableRecordBytes(std::span<const std::uint8_t> byt
 }
 
 // Whether a record's tag, its first four bytes, is `tag`.
-bool hasTag(std::span<const std::uint8_t> record, const Tag& tag) { return loadU32(record, 0) == loadU32(tag, 0); }
+bool hasTag(std::span<const std::uint8_t> record, const Tag& tag) {
+    return record.size() >= tag.size() && std::equal(tag.begin(), tag.end(), record.begin());
+}
 
 }  // namespace
 
 TableScan scanTableDirectory(ByteSource& source, std::uint64_t directoryPosition, const Tag& wanted) {
-    // The offset table and every record that may be examined, in one read:
-    // a record is whole exactly when the read reached its last byte.
+    // Speed: the offset table and every record that may be examined, in one
+    // read; a record is whole exactly when the read reached its last byte, so
+    // a cut-off record is found at the index that reading record by record
+    // would give.
     std::array<std::uint8_t, kTableDirectorySize> bytes;  // only the bytes read are looked at
     const auto read = std::span<const std::uint8_t>(bytes).first(source.readAt(directoryPosition, bytes));
     const auto numTables = decodeNumTables(read);
@@ -112,17 +131,13 @@ void readNameString(ByteSource& source, std::uint64_t position, std::uint16_t le
     std::transform(scratch.begin(), end + 1, slot.begin(), [](std::uint8_t byte) { return static_cast<char>(byte); });
 }
 
-// Whether a name record, read whole, is a Macintosh-platform full name.
-bool isFullNameRecord(std::span<const std::uint8_t> record) {
-    const auto u16At = [&](std::size_t at) {
-        return static_cast<std::uint16_t>(std::uint32_t{record[at]} << 8 | record[at + 1]);
-    };
-    return u16At(0) == kMacintoshPlatform && u16At(6) == kFullNameId;  // platformID, nameID
+bool isFullName(const NameRecord& record) {
+    return record.platformID == kMacintoshPlatform && record.nameID == kFullNameId;
 }
 
-// The header of a name table and its records, read a run of records at a
-// time: the header and the first run come in one read, enough for the
-// records of most fonts.
+// The header of a name table and its records. Speed: the records are read a
+// run at a time, and the header and the first run come in one read, enough
+// for the records of most fonts.
 class NameTableReader {
 public:
     NameTableReader(ByteSource& source, std::uint32_t tableOffset) : source_(source), tableOffset_(tableOffset) {
@@ -173,12 +188,9 @@ void readNameTable(ByteSource& source, std::uint32_t tableOffset, NameSlot& slot
     if (!header) return;
     const std::uint64_t storage = std::uint64_t{tableOffset} + header->stringOffset;
     for (std::uint32_t r = 0; r < header->count; ++r) {
-        const auto bytes = table.recordBytes(r);
-        if (bytes.empty()) return;
-        if (!isFullNameRecord(bytes)) continue;  // only the records kept are decoded
-        if (const auto record = decodeNameRecord(bytes)) {
-            readNameString(source, storage + record->offset, record->length, slot);
-        }
+        const auto record = decodeNameRecord(table.recordBytes(r));
+        if (!record) return;
+        if (isFullName(*record)) readNameString(source, storage + record->offset, record->length, slot);
     }
 }
 

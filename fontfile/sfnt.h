@@ -22,8 +22,10 @@ inline constexpr std::size_t kOs2PrefixSize = 86;  // a version-1 OS/2 table
 inline constexpr std::size_t kUnicodeRangeOffset = 42;
 inline constexpr std::size_t kNameHeaderSize = 6;
 inline constexpr std::size_t kNameRecordSize = 12;
-inline constexpr std::size_t kNameSlotSize = 100;  // 99 bytes and a zero
-inline constexpr std::size_t kCollectionHeaderSize = 12;
+inline constexpr std::size_t kNameSlotSize = 100;         // 99 bytes and a zero
+inline constexpr std::size_t kCollectionHeaderSize = 12;  // TTCTag, Version, numFonts
+inline constexpr std::size_t kNumFontsOffset = 8;
+inline constexpr std::size_t kMemberOffsetSize = 4;  // each of tableDirectoryOffsets
 inline constexpr std::uint32_t kMaxMembersRead = 10;
 
 inline constexpr std::uint16_t kMacintoshPlatform = 1;
@@ -38,6 +40,13 @@ using Os2Prefix = std::array<std::uint8_t, kOs2PrefixSize>;
 // A full name of at most 99 single-byte characters and a terminating zero.
 using NameSlot = std::array<char, kNameSlotSize>;
 
+// The four range words ulUnicodeRange1..4 in host byte order: bit n of the
+// set is bit n % 32 of word n / 32.
+using UnicodeRangeSet = std::array<std::uint32_t, 4>;
+
+// The range words of an OS/2 prefix (bytes 42 to 57, big-endian).
+UnicodeRangeSet rangesOf(const Os2Prefix& prefix);
+
 // Reads big-endian fields from bytes that were read whole. Every read checks
 // its bounds first; a failed read yields false and moves nothing.
 class BigEndianReader {
@@ -48,17 +57,13 @@ public:
     bool u32(std::uint32_t& value);
     bool tag(Tag& value);
     bool skip(std::size_t count);
+    // Moves to `position` from the start of the bytes; false past their end.
+    bool seek(std::size_t position);
 
 private:
     std::span<const std::uint8_t> bytes_;
     std::size_t position_ = 0;
 };
-
-// Big-endian 32-bit value of the four bytes at `at`; the caller guarantees them.
-inline std::uint32_t loadU32(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return std::uint32_t{bytes[at]} << 24 | std::uint32_t{bytes[at + 1]} << 16 | std::uint32_t{bytes[at + 2]} << 8 |
-           std::uint32_t{bytes[at + 3]};
-}
 
 struct TableRecord {
     Tag tag{};

@@ -28,7 +28,9 @@ void checkScan(const fontfile::CollectionScan& scan, std::span<const std::uint8_
         FUZZ_CHECK(!scan.shortMember);
         return;
     }
-    FUZZ_CHECK(scan.numFonts == fontfile::loadU32(input, 8));
+    fontfile::BigEndianReader header(input);
+    std::uint32_t numFonts = 0;
+    FUZZ_CHECK(header.seek(fontfile::kNumFontsOffset) && header.u32(numFonts) && scan.numFonts == numFonts);
     if (scan.shortMember) {
         const auto member = static_cast<std::size_t>(*scan.shortMember);
         FUZZ_CHECK(member < std::min<std::size_t>({*scan.numFonts, kMaxMembersRead, room}));

@@ -95,14 +95,6 @@ std::vector<std::span<const std::uint8_t>> entriesOf(std::span<const std::uint8_
     return entries;
 }
 
-inventory::UnicodeRangeSet rangesOf(const Os2Prefix& prefix) {
-    inventory::UnicodeRangeSet ranges{};
-    for (std::size_t w = 0; w < ranges.size(); ++w) {
-        ranges[w] = fontfile::loadU32(prefix, fontfile::kUnicodeRangeOffset + 4 * w);
-    }
-    return ranges;
-}
-
 struct Expected {
     bool collection = false;
     // A single font's record and name slot; a collection's kept member count
@@ -120,7 +112,7 @@ std::optional<Expected> expectedSingle(std::span<const std::uint8_t> bytes) {
     MemorySource source(bytes);
     Os2Prefix prefix{};
     fontfile::parseOs2Prefix(source, prefix);
-    expected.ranges = rangesOf(prefix);
+    expected.ranges = fontfile::rangesOf(prefix);
     if (fontfile::parseFullName(source, expected.name).outcome == fontfile::TableScan::Outcome::shortRecord) {
         return std::nullopt;
     }
@@ -139,7 +131,7 @@ std::optional<Expected> expectedCollection(std::span<const std::uint8_t> bytes) 
     for (std::int32_t j = 0; j < expected.memberCount; ++j) {
         const auto m = static_cast<std::size_t>(j);
         inventory::FontRecord record;
-        record.ranges = rangesOf(places[m]);
+        record.ranges = fontfile::rangesOf(places[m]);
         const auto name = inventory::slotText(names[m]);
         std::copy(name.begin(), name.end(), record.fullName.begin());
         expected.members.push_back(record);

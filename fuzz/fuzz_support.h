@@ -39,8 +39,6 @@ using testfonts::kPrefixSentinel;
 inline fontfile::Os2Prefix sentinelPrefix() { return testfonts::untouchedPrefix(); }
 inline fontfile::NameSlot sentinelSlot() { return testfonts::untouchedSlot(); }
 
-inline bool hasZero(const fontfile::NameSlot& slot) { return std::find(slot.begin(), slot.end(), '\0') != slot.end(); }
-
 // A name slot after a reader: untouched, or a name ended by a zero whose
 // bytes stand somewhere in the input as one run (a name is never made up).
 inline bool isUntouchedOrAnInputName(const fontfile::NameSlot& slot, std::span<const std::uint8_t> input) {

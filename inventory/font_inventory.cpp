@@ -4,7 +4,6 @@
 #include <array>
 #include <limits>
 #include <new>
-#include <optional>
 #include <string_view>
 
 #include "fontfile/font_reader.h"
@@ -27,7 +26,7 @@ using PathBuffer = std::array<char, platform::kMaxPath>;
 
 // "<folder>\<name>" into `path`; false when it would not fit: a cut path
 // could name another file.
-bool formatPath(std::string_view folder, std::string_view name, PathBuffer& path) {
+bool joinPath(std::string_view folder, std::string_view name, PathBuffer& path) {
     if (folder.size() + 1 + name.size() >= platform::kMaxPath) return false;
     auto end = std::copy(folder.begin(), folder.end(), path.begin());
     *end++ = '\\';
@@ -35,17 +34,10 @@ bool formatPath(std::string_view folder, std::string_view name, PathBuffer& path
     return true;
 }
 
-// The same as a string, or nothing when it would not fit.
-std::optional<std::string> joinPath(std::string_view folder, std::string_view name) {
-    PathBuffer path;
-    if (!formatPath(folder, name, path)) return std::nullopt;
-    return std::string(path.data());
-}
-
 bool isFile(const platform::FoundEntry& entry) { return (entry.attributes & platform::kFileAttributeDirectory) == 0; }
 
-// File names that a search found, each ended by a zero, back to back: one
-// buffer for a whole folder rather than one string per name.
+// File names that a search found, each ended by a zero, back to back.
+// Speed: one buffer for a whole folder rather than one string per name.
 struct FoundNames {
     std::string text;
     std::size_t count = 0;
@@ -57,9 +49,9 @@ struct FoundNames {
 // directory there are none.
 FoundNames findFiles(const std::string& folder, const char* filePattern, std::size_t limit) {
     FoundNames names;
-    const auto pattern = folder.empty() ? std::nullopt : joinPath(folder, filePattern);
-    if (!pattern) return names;
-    platform::FileSearch search(*pattern);
+    PathBuffer pattern;
+    if (folder.empty() || !joinPath(folder, filePattern, pattern)) return names;
+    platform::FileSearch search(pattern.data());
     platform::FoundEntry entry;
     while (names.count < limit && search.next(entry)) {
         if (!isFile(entry) || entry.fileName.size() >= platform::kMaxPath) continue;
@@ -84,14 +76,6 @@ std::int32_t enumerate(const std::string& folder, const char* filePattern, std::
     return static_cast<std::int32_t>(names.count);
 }
 
-UnicodeRangeSet rangesOf(const Os2Prefix& prefix) {
-    UnicodeRangeSet ranges{};
-    for (std::size_t w = 0; w < ranges.size(); ++w) {
-        ranges[w] = fontfile::loadU32(prefix, fontfile::kUnicodeRangeOffset + 4 * w);
-    }
-    return ranges;
-}
-
 void readSingleFonts(FontInventory& target) {
     const auto count = static_cast<std::size_t>(target.singleCount);
     target.singleFullNames = allocateZeroed<NameSlot>(count);
@@ -103,11 +87,11 @@ void readSingleFonts(FontInventory& target) {
     PathBuffer path;
     for (std::size_t i = 0; i < count; ++i) {
         // A path that does not fit cannot be opened: an empty record, like any unreadable file.
-        if (!formatPath(target.fontsDirectory, slotText(target.singleFileNames[i]), path)) continue;
+        if (!joinPath(target.fontsDirectory, slotText(target.singleFileNames[i]), path)) continue;
         Os2Prefix prefix{};
         fontfile::readOs2Prefix(path.data(), prefix);
         fontfile::readFullName(path.data(), target.singleFullNames[i]);
-        target.singleRecords[i].ranges = rangesOf(prefix);
+        target.singleRecords[i].ranges = fontfile::rangesOf(prefix);
     }
 }
 
@@ -125,7 +109,7 @@ void readCollection(const char* path, std::int32_t& memberCount, std::span<FontR
     fontfile::readCollectionFullNames(path, names);
     for (std::int32_t j = 0; j < memberCount; ++j) {
         const auto m = static_cast<std::size_t>(j);
-        records[m].ranges = rangesOf(prefixes[m]);
+        records[m].ranges = fontfile::rangesOf(prefixes[m]);
         const auto name = slotText(names[m]);
         std::copy(name.begin(), name.end(), records[m].fullName.begin());
     }
@@ -140,7 +124,7 @@ void readCollections(FontInventory& target) {
     }
     PathBuffer path;
     for (std::size_t k = 0; k < count; ++k) {
-        if (!formatPath(target.fontsDirectory, slotText(target.collectionFileNames[k]), path)) continue;
+        if (!joinPath(target.fontsDirectory, slotText(target.collectionFileNames[k]), path)) continue;
         readCollection(path.data(), target.memberCounts[k],
                        std::span<FontRecord, MaxMembers>(&target.collectionRecords[k * MaxMembers], MaxMembers));
     }
@@ -149,8 +133,9 @@ void readCollections(FontInventory& target) {
 }  // namespace
 
 std::string fontsDirectoryOf(std::string_view windowsDirectory) {
-    if (windowsDirectory.empty()) return {};
-    return joinPath(windowsDirectory, "fonts").value_or(std::string());
+    PathBuffer folder;
+    if (windowsDirectory.empty() || !joinPath(windowsDirectory, "fonts", folder)) return {};
+    return folder.data();
 }
 
 void buildInventory(FontInventory& target, std::string_view fontsDirectory) {

@@ -23,9 +23,7 @@ using fontfile::NameSlot;
 // a zero), so that every name fits its own slot whole.
 using FileNameSlot = std::array<char, platform::kMaxPath>;
 
-// The four range words ulUnicodeRange1..4 in host byte order: bit n of the
-// set is bit n % 32 of word n / 32.
-using UnicodeRangeSet = std::array<std::uint32_t, 4>;
+using fontfile::UnicodeRangeSet;
 
 struct FontRecord {
     UnicodeRangeSet ranges{};
@@ -34,8 +32,6 @@ struct FontRecord {
 
 inline constexpr int MaxCollections = 50;
 inline constexpr int MaxMembers = 50;
-// Members read of each collection, and so the most counted in memberCounts.
-inline constexpr int MembersRead = static_cast<int>(fontfile::kMaxMembersRead);
 
 struct FontInventory {
     std::string fontsDirectory;  // at most 259 characters; empty when there is none
@@ -47,7 +43,7 @@ struct FontInventory {
 
     std::int32_t collectionCount = 0;  // never above MaxCollections
     std::unique_ptr<FileNameSlot[]> collectionFileNames;
-    std::array<std::int32_t, MaxCollections> memberCounts{};  // each at most MembersRead
+    std::array<std::int32_t, MaxCollections> memberCounts{};  // each at most the 10 members read
     std::unique_ptr<FontRecord[]> collectionRecords;          // MaxMembers per collection file
 };
 

@@ -77,7 +77,7 @@ TEST(SingleFontDirectoryScan, RecordsPastTheFortiethAreNeverRead) {
 TEST(SingleFontDirectoryScan, FirstOs2RecordWins) {
     const Ranges later{1, 2, 3, 4};
     const auto bytes = FontWriter().table("OS/2", os2Table(kRanges)).table("OS/2", os2Table(later)).build();
-    EXPECT_EQ(prefixRanges(parsePrefix(bytes)), kRanges);
+    EXPECT_EQ(fontfile::rangesOf(parsePrefix(bytes)), kRanges);
 }
 
 TEST(SingleFontDirectoryScan, TagsMatchByteForByte) {
@@ -135,7 +135,7 @@ TEST(Os2PrefixBytes, Version0TableIsFollowedByTheNextTablesBytes) {
     const Bytes post{0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, 0x19};
     const auto bytes = FontWriter().table("OS/2", os2Table(kRanges, 78)).table("post", post).build();
     const auto prefix = parsePrefix(bytes);
-    EXPECT_EQ(prefixRanges(prefix), kRanges);
+    EXPECT_EQ(fontfile::rangesOf(prefix), kRanges);
     EXPECT_EQ(prefix[77], 0xEE);
     EXPECT_EQ(prefix[78], 0x11);
     EXPECT_EQ(prefix[85], 0x18);
@@ -144,7 +144,7 @@ TEST(Os2PrefixBytes, Version0TableIsFollowedByTheNextTablesBytes) {
 TEST(Os2PrefixBytes, TableEndingTheFileShortFillsOnlyWhatIsThere) {
     const auto table = os2Table(kRanges, 60);
     const auto prefix = parsePrefix(FontWriter().table("OS/2", table).build());
-    EXPECT_EQ(prefixRanges(prefix), kRanges);
+    EXPECT_EQ(fontfile::rangesOf(prefix), kRanges);
     EXPECT_TRUE(std::equal(table.begin(), table.end(), prefix.begin()));
     for (std::size_t i = 60; i < prefix.size(); ++i) EXPECT_EQ(prefix[i], kPrefixSentinel) << i;
 }

@@ -38,19 +38,6 @@ inline std::string slotName(const fontfile::NameSlot& slot) {
     return {slot.begin(), std::find(slot.begin(), slot.end(), '\0')};
 }
 
-// The big-endian 32-bit word at `at` of a prefix.
-inline std::uint32_t prefixWord(const fontfile::Os2Prefix& prefix, std::size_t at) {
-    return fontfile::loadU32(prefix, at);
-}
-
-// The four range words of a prefix, in host order.
-inline Ranges prefixRanges(const fontfile::Os2Prefix& prefix) {
-    Ranges ranges{};
-    for (std::size_t w = 0; w < ranges.size(); ++w)
-        ranges[w] = prefixWord(prefix, fontfile::kUnicodeRangeOffset + 4 * w);
-    return ranges;
-}
-
 // The prefix that an OS/2 table of 86 bytes or more gives.
 inline fontfile::Os2Prefix prefixOf(const Bytes& table) {
     fontfile::Os2Prefix prefix{};
