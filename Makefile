@@ -69,8 +69,8 @@ fuzz-seeds: deps
 clean:
 	rm -rf build
 
-bench: deps
-	@bench/install-deps
+bench:
+	@scripts/install-deps --bench
 	cmake --preset native >/dev/null
 	cmake --build --preset native --target meldrove-bench --parallel 2
 	/usr/bin/python3 bench/run_bench.py

@@ -217,7 +217,7 @@ def main():
 
     singles, collections = font_sources()
     if not singles:
-        sys.exit("no *.ttf under /usr/share/fonts: run bench/install-deps")
+        sys.exit("no *.ttf under /usr/share/fonts: run scripts/install-deps --bench")
     folders = {n: make_corpus(n, singles, collections) for n in args.sizes}
     results = {n: {"samples": {}, "files": n, "found": {}, "lines": {}, "ttc": folders[n][1], "calls": {}}
                for n in args.sizes}

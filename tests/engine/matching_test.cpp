@@ -11,6 +11,7 @@
 
 #include "engine_test_helpers.h"
 #include "inventory/font_inventory.h"
+#include "reader_checks.h"
 #include "selection/result_list.h"
 #include "selection/unicode_blocks.h"
 
@@ -235,9 +236,11 @@ TEST(MatchingLines, AnEmptyFullNameStartsTheLineWithTheBlanks) {
     collection.member(member);
     folder.write("nameless.ttc", collection.build());
     FontInventory fonts;
+    testfonts::DiagnosticCapture diagnostics;  // the single font's missing name table is told there
     inventory::buildInventory(fonts, folder.enginePath());
 
     EXPECT_EQ(matchingLines(fonts, {2}), (Lines{"   (nameless.ttf)", "  (nameless.ttc)"}));
+    EXPECT_NE(diagnostics.text().find("nameless.ttf: ** No name table found **"), std::string::npos);
 }
 
 TEST(MatchingLines, LongNamesAreNeverCut) {
