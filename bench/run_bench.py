@@ -1,7 +1,8 @@
 """make bench: builds fonts folders of 1,000 and 10,000 real font files under
 build/bench/, then times over each, side by side, the inventory build, the
 two floors, the two peers (fc-scan and a fontTools script) and the matching,
-and prints the table of the README's Performance section."""
+prints the report and writes it into docs/performance.md, between the
+markers of its native section."""
 import argparse
 import os
 import platform
@@ -11,6 +12,8 @@ import subprocess
 import sys
 import time
 from pathlib import Path
+
+from report import Report
 
 ROOT = Path(__file__).resolve().parent.parent
 BENCH = ROOT / "build/native/bench/meldrove-bench"
@@ -157,7 +160,7 @@ def compared(key, median, engine, samples):
     return f"{median / engine:.2%} of build"
 
 
-def print_table(results, sizes):
+def print_table(out, results, sizes):
     header = "| measure |"
     rule = "|---|"
     for n in sizes:
@@ -165,8 +168,8 @@ def print_table(results, sizes):
         rule += "---:|---:|"
     header += " growth: µs per file at N=" + f"{sizes[-1]:,} ÷ at N={sizes[0]:,} |"
     rule += "---:|"
-    print(header)
-    print(rule)
+    out.line(header)
+    out.line(rule)
     for key, label in ROWS:
         cells = f"| {label} |"
         medians = []
@@ -183,14 +186,14 @@ def print_table(results, sizes):
             reps = f", {len(samples)} run{'s' if len(samples) > 1 else ''}" if key in ("fc-scan", "fonttools") else ""
             cells += f" {fmt_us(median / files)} ({spread(samples, files)}{reps}) | {compared(key, median, engine, results[n]['samples'])} |"
         growth = f"{medians[-1] / medians[0]:.2f}" if None not in medians and len(medians) > 1 else ""
-        print(cells + f" {growth} |")
+        out.line(cells + f" {growth} |")
 
 
-def goals(results, sizes):
+def goals(out, results, sizes):
     n, small = sizes[-1], sizes[0]
     med = {k: statistics.median(v) for k, v in results[n]["samples"].items()}
     engine = med["engine"]
-    print(f"\nGoals at N={n:,} (a floor: the median ratio of runs made one after the other):")
+    out.line(f"\nGoals at N={n:,} (a floor: the median ratio of runs made one after the other):")
     readers, physical = (floor_ratio(results[n]["samples"], f) for f in ("readers", "physical"))
     checks = [
         ("inventory build ÷ readers' floor", readers, "<= 1.2", readers <= 1.2),
@@ -205,7 +208,7 @@ def goals(results, sizes):
     checks.append(("slowest matching ÷ inventory build", worst / engine, "< 1%", worst / engine < 0.01))
     for label, value, target, met in checks:
         shown = f"{value:.2%}" if target.endswith("%") else f"{value:.2f}"
-        print(f"- {label}: {shown} (goal {target}): {'met' if met else 'MISSED'}")
+        out.line(f"- {label}: {shown} (goal {target}): {'met' if met else 'MISSED'}")
 
 
 def main():
@@ -239,25 +242,27 @@ def main():
         found = results[n]["found"]
         disagree = [p for p in ("physical", "readers") if found.get(p) != found.get("engine")]
         if disagree:
-            print(f"warning: at N={n} the {', '.join(disagree)} floor read other fonts than the engine: {found}")
+            sys.stderr.write(f"warning: at N={n} the {', '.join(disagree)} floor read other fonts than the engine: {found}\n")
 
+    out = Report()
     runs = args.rounds * -(-args.reps // args.rounds)
-    print(f"\nMachine: {machine()}; warm cache; {runs} runs of each engine measure, {3 * runs} of each "
+    out.line(f"\nMachine: {machine()}; warm cache; {runs} runs of each engine measure, {3 * runs} of each "
           f"matching, {args.rounds} of each peer, the sizes taking turns.")
     for n in args.sizes:
         r = results[n]
         singles_n, ttc_n, fonts = r["found"]["engine"][:3]
-        print(f"Folder of {n:,} files: {singles_n:,} *.ttf (hard links cycling through {len(singles)} "
+        out.line(f"Folder of {n:,} files: {singles_n:,} *.ttf (hard links cycling through {len(singles)} "
               f"fonts of /usr/share/fonts) and {ttc_n} *.ttc (cycling through {len(collections)} CJK collections), "
               f"{fonts:,} fonts read; matching lists {r['lines'].get('match-none', 0):,} / "
               f"{r['lines'].get('match-one', 0):,} / {r['lines'].get('match-five', 0):,} lines (none / one / five).")
     calls = results[args.sizes[0]]["calls"]
     if all(calls.values()) and calls:
-        print(f"System calls per file (strace, N={args.sizes[0]:,}): inventory build {calls['engine']:.2f}, "
+        out.line(f"System calls per file (strace, N={args.sizes[0]:,}): inventory build {calls['engine']:.2f}, "
               f"readers' floor {calls['readers']:.2f}, physical floor {calls['physical']:.2f}.")
-    print()
-    print_table(results, args.sizes)
-    goals(results, args.sizes)
+    out.line("")
+    print_table(out, results, args.sizes)
+    goals(out, results, args.sizes)
+    out.publish("native")
 
 
 if __name__ == "__main__":
