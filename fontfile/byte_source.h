@@ -16,6 +16,9 @@ public:
     // Copies up to out.size() bytes from `position` into `out` and returns
     // how many were copied; bytes of `out` past that count are not written.
     virtual std::size_t readAt(std::uint64_t position, std::span<std::uint8_t> out) = 0;
+    // How many bytes the source holds: a read reaches its last byte exactly
+    // when it ends at or before this size.
+    virtual std::uint64_t size() = 0;
 
 protected:
     ~ByteSource() = default;
@@ -25,6 +28,7 @@ class MemorySource final : public ByteSource {
 public:
     explicit MemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
     std::size_t readAt(std::uint64_t position, std::span<std::uint8_t> out) override;
+    std::uint64_t size() override { return bytes_.size(); }
 
 private:
     std::span<const std::uint8_t> bytes_;
@@ -36,6 +40,7 @@ public:
     std::size_t readAt(std::uint64_t position, std::span<std::uint8_t> out) override {
         return file_.readAt(position, out);
     }
+    std::uint64_t size() override { return file_.size(); }
 
 private:
     platform::ReadOnlyFile file_;

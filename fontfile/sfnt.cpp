@@ -120,15 +120,27 @@ TableScan scanTableDirectory(ByteSource& source, std::uint64_t directoryPosition
 
 namespace {
 
-// Stores the first min(length, 99) bytes of the string at `position` into
-// `slot`, up to and including its first zero byte, when they can all be read.
-void readNameString(ByteSource& source, std::uint64_t position, std::uint16_t length, NameSlot& slot) {
+// Where a full name's string lies and how much of it a slot keeps: its first
+// min(length, 99) bytes.
+struct NameString {
+    std::uint64_t position = 0;
+    std::size_t kept = 0;
+};
+
+// Whether a source of `size` bytes holds the kept part of `string` whole.
+bool holdsWhole(std::uint64_t size, const NameString& string) {
+    return string.kept == 0 || (string.position < size && string.kept <= size - string.position);
+}
+
+// Stores the kept bytes of `string` into `slot`, up to and including their
+// first zero byte, when they can all be read; false when they cannot.
+bool readNameString(ByteSource& source, const NameString& string, NameSlot& slot) {
     std::array<std::uint8_t, kNameSlotSize> scratch{};
-    const std::size_t kept = std::min<std::size_t>(length, kNameSlotSize - 1);
-    if (source.readAt(position, std::span(scratch).first(kept)) != kept) return;
-    scratch[kept] = 0;
+    if (source.readAt(string.position, std::span(scratch).first(string.kept)) != string.kept) return false;
+    scratch[string.kept] = 0;
     const auto end = std::find(scratch.begin(), scratch.end(), std::uint8_t{0});
     std::transform(scratch.begin(), end + 1, slot.begin(), [](std::uint8_t byte) { return static_cast<char>(byte); });
+    return true;
 }
 
 bool isFullName(const NameRecord& record) {
@@ -137,11 +149,12 @@ bool isFullName(const NameRecord& record) {
 
 // The header of a name table and its records. Speed: the records are read a
 // run at a time, and the header and the first run come in one read, enough
-// for the records of most fonts.
+// for the records of most fonts; a longer table is read in larger runs.
 class NameTableReader {
 public:
     NameTableReader(ByteSource& source, std::uint32_t tableOffset) : source_(source), tableOffset_(tableOffset) {
-        const auto read = std::span<const std::uint8_t>(bytes_).first(source.readAt(tableOffset, bytes_));
+        const auto first = std::span(bytes_).first(kNameHeaderSize + kNameRecordSize * kRecordsPerFirstRead);
+        const auto read = std::span<const std::uint8_t>(bytes_).first(source.readAt(tableOffset, first));
         header_ = decodeNameHeader(read.first(std::min(read.size(), kNameHeaderSize)));
         if (header_) run_ = read.subspan(kNameHeaderSize);
     }
@@ -159,7 +172,8 @@ public:
     }
 
 private:
-    static constexpr std::size_t kRecordsPerRead = 64;
+    static constexpr std::size_t kRecordsPerFirstRead = 64;
+    static constexpr std::size_t kRecordsPerLaterRead = 1024;
 
     bool holds(std::uint32_t r) const {
         return r >= runFirst_ && kNameRecordSize * (std::size_t{r - runFirst_} + 1) <= run_.size();
@@ -167,14 +181,14 @@ private:
 
     void readRunFrom(std::uint32_t r) {
         const auto position = std::uint64_t{tableOffset_} + kNameHeaderSize + kNameRecordSize * std::uint64_t{r};
-        const auto room = std::span(bytes_).first(kNameRecordSize * kRecordsPerRead);
+        const auto room = std::span(bytes_).first(kNameRecordSize * kRecordsPerLaterRead);
         run_ = std::span<const std::uint8_t>(bytes_).first(source_.readAt(position, room));
         runFirst_ = r;
     }
 
     ByteSource& source_;
     std::uint32_t tableOffset_;
-    std::array<std::uint8_t, kNameHeaderSize + kNameRecordSize * kRecordsPerRead> bytes_;  // looked at through run_
+    std::array<std::uint8_t, kNameRecordSize * kRecordsPerLaterRead> bytes_;  // looked at through run_
     std::optional<NameHeader> header_;
     std::span<const std::uint8_t> run_;  // the bytes read from record runFirst_ on
     std::uint32_t runFirst_ = 0;
@@ -182,16 +196,38 @@ private:
 
 }  // namespace
 
-void readNameTable(ByteSource& source, std::uint32_t tableOffset, NameSlot& slot) {
+namespace {
+
+// The string of the last full-name record of the table, among the records
+// before the first one that is cut off; with `size`, the last one whose
+// string a source of that size holds whole.
+std::optional<NameString> lastFullName(ByteSource& source, std::uint32_t tableOffset,
+                                       std::optional<std::uint64_t> size = std::nullopt) {
     NameTableReader table(source, tableOffset);
     const auto& header = table.header();
-    if (!header) return;
+    if (!header) return std::nullopt;
     const std::uint64_t storage = std::uint64_t{tableOffset} + header->stringOffset;
+    std::optional<NameString> last;
     for (std::uint32_t r = 0; r < header->count; ++r) {
         const auto record = decodeNameRecord(table.recordBytes(r));
-        if (!record) return;
-        if (isFullName(*record)) readNameString(source, storage + record->offset, record->length, slot);
+        if (!record) break;
+        if (!isFullName(*record)) continue;
+        const NameString string{storage + record->offset, std::min<std::size_t>(record->length, kNameSlotSize - 1)};
+        if (!size || holdsWhole(*size, string)) last = string;
     }
+    return last;
+}
+
+}  // namespace
+
+void readNameTable(ByteSource& source, std::uint32_t tableOffset, NameSlot& slot) {
+    // Every full-name record overwrites the slot, so the last one whose string
+    // can be read wins. Only that string is read: the work is bounded by the
+    // bytes of the table, not by its count of records, however many there are.
+    const auto last = lastFullName(source, tableOffset);
+    if (!last || readNameString(source, *last, slot)) return;
+    // Its string is cut off: the source's size tells which one is whole.
+    if (const auto whole = lastFullName(source, tableOffset, source.size())) readNameString(source, *whole, slot);
 }
 
 }  // namespace fontfile

@@ -101,7 +101,7 @@ TableScan scanTableDirectory(ByteSource& source, std::uint64_t directoryPosition
 // name-ID-4 record overwrites it, so the last one wins. A name longer than 99
 // bytes keeps its first 99; a record whose string, or the part of it kept,
 // is cut off by the end of the source is passed over, and the records stop at
-// the first one that is cut off.
+// the first one that is cut off. Only the winning string is read.
 void readNameTable(ByteSource& source, std::uint32_t tableOffset, NameSlot& slot);
 
 }  // namespace fontfile

@@ -6,7 +6,8 @@
 // Checked beyond the sanitizers: the prefix holds exactly the 86 bytes at the
 // found table's offset, as far as the input reaches, and the caller's bytes
 // elsewhere; the name slot is untouched unless a name table was found, and
-// otherwise holds a zero-terminated run of the input's bytes.
+// otherwise holds a zero-terminated run of the input's bytes, the very name
+// that reading every record in turn gives.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -39,6 +40,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto name = fontfile::parseFullName(source, slot[0]);
     if (name.outcome != fontfile::TableScan::Outcome::found) FUZZ_CHECK(slot[0] == sentinelSlot());
     FUZZ_CHECK(isUntouchedOrAnInputName(slot[0], input));
+    if (name.outcome == fontfile::TableScan::Outcome::found) {
+        const auto table = fontfile::scanTableDirectory(source, 0, fontfile::kNameTag);
+        // The same name, or the same untouched slot. What lies past the zero
+        // is nobody's: an earlier, longer name may have left its tail there.
+        const auto model = recordByRecordName(input, table.offset, sentinelSlot());
+        FUZZ_CHECK((slot[0] == sentinelSlot()) == (model == sentinelSlot()));
+        FUZZ_CHECK(testfonts::slotName(slot[0]) == testfonts::slotName(model));
+    }
     if (name.outcome == fontfile::TableScan::Outcome::shortRecord) {
         FUZZ_CHECK(name.recordIndex >= 0 && name.recordIndex < fontfile::kMaxTableRecords);
     }

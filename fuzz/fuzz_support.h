@@ -50,6 +50,32 @@ inline bool isUntouchedOrAnInputName(const fontfile::NameSlot& slot, std::span<c
                        [](std::uint8_t byte, char c) { return byte == static_cast<std::uint8_t>(c); }) != input.end();
 }
 
+// The full name that reading the name table at `tableOffset` record by record
+// gives, as the readers once did: every platform-1 name-ID-4 record whose
+// kept string lies whole in the input overwrites the slot, and the records
+// stop at the first one cut off. The readers read only the winning string;
+// this model reads them all, so the two must agree.
+inline fontfile::NameSlot recordByRecordName(std::span<const std::uint8_t> input, std::uint32_t tableOffset,
+                                             fontfile::NameSlot slot) {
+    fontfile::BigEndianReader table(input);
+    std::uint16_t count = 0, storage = 0;
+    if (!table.seek(tableOffset) || !table.skip(2) || !table.u16(count) || !table.u16(storage)) return slot;
+    for (std::uint32_t r = 0; r < count; ++r) {
+        std::uint16_t platform = 0, nameId = 0, length = 0, offset = 0;
+        if (!table.u16(platform) || !table.skip(4) || !table.u16(nameId) || !table.u16(length) || !table.u16(offset))
+            break;
+        if (platform != fontfile::kMacintoshPlatform || nameId != fontfile::kFullNameId) continue;
+        const std::uint64_t at = std::uint64_t{tableOffset} + storage + offset;
+        const std::size_t kept = std::min<std::size_t>(length, fontfile::kNameSlotSize - 1);
+        if (kept > 0 && (at >= input.size() || kept > input.size() - at)) continue;
+        const auto text = kept ? input.subspan(static_cast<std::size_t>(at), kept) : input.first(0);
+        const auto end = std::find(text.begin(), text.end(), std::uint8_t{0});
+        std::copy(text.begin(), end, slot.begin());
+        slot[static_cast<std::size_t>(end - text.begin())] = '\0';
+    }
+    return slot;
+}
+
 // The readers' diagnostic lines would only slow a run down.
 inline void silenceDiagnostics() {
     static std::FILE* const nowhere = std::fopen("/dev/null", "w");

@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "font_writer.h"
 #include "fontfile/byte_source.h"
@@ -82,6 +83,8 @@ public:
 
     void place(std::uint64_t position, Bytes bytes) { pieces_[position] = std::move(bytes); }
 
+    std::uint64_t size() override { return size_; }
+
     std::size_t readAt(std::uint64_t position, std::span<std::uint8_t> out) override {
         if (position >= size_) return 0;
         const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), size_ - position));
@@ -100,6 +103,31 @@ private:
 
     std::uint64_t size_;
     std::map<std::uint64_t, Bytes> pieces_;
+};
+
+// Bytes in memory that count the work asked of them: reads, the bytes they
+// asked for, and questions of size.
+class CountingSource final : public fontfile::ByteSource {
+public:
+    explicit CountingSource(Bytes bytes) : bytes_(std::move(bytes)) {}
+
+    std::size_t readAt(std::uint64_t position, std::span<std::uint8_t> out) override {
+        ++reads;
+        bytesAsked += out.size();
+        return memory_.readAt(position, out);
+    }
+    std::uint64_t size() override {
+        ++sizeQuestions;
+        return memory_.size();
+    }
+
+    std::size_t reads = 0;
+    std::uint64_t bytesAsked = 0;
+    std::size_t sizeQuestions = 0;
+
+private:
+    Bytes bytes_;
+    fontfile::MemorySource memory_{bytes_};
 };
 
 }  // namespace testfonts
