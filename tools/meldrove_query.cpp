@@ -95,13 +95,36 @@ std::filesystem::path hostPath(std::string path) {
     return path;
 }
 
-// Empty when `folder` can be listed; otherwise why not.
-std::optional<std::string> unreadableFolder(const std::string& folder) {
-    if (folder.size() >= platform::kMaxPath) return "path is longer than 259 characters";
+// The longest folder whose search patterns ("<folder>\*.ttf") still fit a
+// path of 259 characters.
+constexpr std::size_t kLongestFolder = platform::kMaxPath - 1 - std::char_traits<char>::length("\\*.ttf");
+
+// Empty when `folder` can be searched; otherwise why not.
+std::optional<std::string> unsearchableFolder(const std::string& folder) {
+    if (folder.size() > kLongestFolder) {
+        return "path is " + std::to_string(folder.size()) + " characters long; its search pattern (folder\\*.ttf) " +
+               "must fit 259 characters, so a fonts folder may have at most " + std::to_string(kLongestFolder);
+    }
     std::error_code error;
     std::filesystem::directory_iterator listing(hostPath(folder), error);
     if (error) return error.message();
     return std::nullopt;
+}
+
+// The fonts folder of the Windows directory, or why there is none.
+std::optional<std::string> defaultFontsFolder(std::string& why) {
+    const auto windows = platform::windowsDirectory();
+    if (windows.empty()) {
+        why = "no Windows directory (WINDIR is not set, or empty); name a folder with --fonts-dir";
+        return std::nullopt;
+    }
+    auto folder = inventory::fontsDirectoryOf(windows);
+    if (folder.empty()) {
+        why = "the Windows directory (WINDIR) is " + std::to_string(windows.size()) +
+              " characters long: its fonts folder would not fit 259 characters; name a folder with --fonts-dir";
+        return std::nullopt;
+    }
+    return folder;
 }
 
 struct Request {
@@ -116,13 +139,14 @@ void printBlocks() {
 }
 
 int listFonts(const Request& request) {
-    const auto folder = request.fontsDirectory.value_or(inventory::fontsDirectoryOf(platform::windowsDirectory()));
-    if (folder.empty()) return badInput("no Windows directory (WINDIR is not set); name a folder with --fonts-dir");
-    if (const auto why = unreadableFolder(folder))
-        return badInput("cannot read fonts folder '" + folder + "': " + *why);
+    std::string why;
+    const auto folder = request.fontsDirectory ? request.fontsDirectory : defaultFontsFolder(why);
+    if (!folder) return badInput(why);
+    if (const auto problem = unsearchableFolder(*folder))
+        return badInput("cannot read fonts folder '" + *folder + "': " + *problem);
 
     fontfile::setDiagnosticStream(stderr);
-    inventory::buildInventory(inventory::fontInventory, folder);
+    inventory::buildInventory(inventory::fontInventory, *folder);
     selection::SortedLineList lines;
     selection::listMatchingFonts(inventory::fontInventory, request.bits, lines);
     inventory::releaseInventory();
@@ -147,11 +171,12 @@ int main(int argc, char** argv) {
             printBlocks();
             return 0;
         }
-        if (arg == "--fonts-dir") {
-            if (i + 1 == args.size()) return badInput("--fonts-dir needs a folder");
-            request.fontsDirectory = std::string(args[++i]);
-        } else if (arg.starts_with("--fonts-dir=")) {
-            request.fontsDirectory = std::string(arg.substr(12));
+        if (arg == "--fonts-dir" || arg.starts_with("--fonts-dir=")) {
+            const bool joined = arg != "--fonts-dir";
+            if (!joined && i + 1 == args.size()) return badInput("--fonts-dir needs a folder");
+            const auto folder = joined ? arg.substr(arg.find('=') + 1) : args[++i];
+            if (folder.empty()) return badInput("--fonts-dir needs a folder; it was given an empty name");
+            request.fontsDirectory = std::string(folder);
         } else if (arg.starts_with("-")) {
             return badInput("unknown option '" + std::string(arg) + "' (see --help)");
         } else if (const auto row = selection::findBlock(arg)) {

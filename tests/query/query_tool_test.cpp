@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -114,8 +117,10 @@ TEST(QueryToolBadInput, AnswersWithOneLineAndExitCode2) {
         {{"--fonts-dir", empty.path().string(), "--sort"}, "unknown option '--sort'"},
         {{"--fonts-dir"}, "--fonts-dir needs a folder"},
         {{"--fonts-dir", (empty.path() / "missing").string()}, "cannot read fonts folder '"},
-        {{"--fonts-dir", std::string(300, 'x')}, "longer than 259 characters"},
-        {{"Cyrillic"}, "no Windows directory"},
+        {{"--fonts-dir", std::string(300, 'x')}, "at most 253"},
+        {{"--fonts-dir", ""}, "--fonts-dir needs a folder; it was given an empty name"},
+        {{"--fonts-dir="}, "--fonts-dir needs a folder; it was given an empty name"},
+        {{"Cyrillic"}, "no Windows directory (WINDIR is not set"},
         {{"--blocks", "Greek"}, "--blocks takes no other arguments"},
     };
     for (const auto& c : cases) {
@@ -125,6 +130,44 @@ TEST(QueryToolBadInput, AnswersWithOneLineAndExitCode2) {
         EXPECT_THAT(run.err, HasSubstr(c.message));
         EXPECT_EQ(lines(run.err).size(), 1u) << run.err;
     }
+}
+
+// A folder of exactly `length` characters under `base`, made of nested
+// folders, as a user's deep fonts folder would be.
+std::string folderOfLength(const std::filesystem::path& base, std::size_t length) {
+    auto folder = base.string();
+    while (folder.size() < length) {
+        const auto part = std::min<std::size_t>(100, length - folder.size() - 1);
+        folder += "/" + std::string(std::max<std::size_t>(part, 1), 'd');
+    }
+    std::filesystem::create_directories(folder);
+    return folder;
+}
+
+TEST(QueryToolBadInput, AFolderTooLongForItsSearchPatternIsRefusedNotListedEmpty) {
+    TempFolder base;
+    // Its patterns "<folder>\*.ttf" fit 259 characters up to a folder of 253.
+    const auto fits = folderOfLength(base.path(), 253);
+    const auto font = simpleFont({kLatin, 0, 0, 0}, "Fits").build();
+    std::ofstream(fits + "/f.ttf", std::ios::binary)
+        .write(reinterpret_cast<const char*>(font.data()), static_cast<std::streamsize>(font.size()));
+    const auto listed = query({"--fonts-dir", fits});
+    EXPECT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_EQ(listed.out, "Fits   (f.ttf)\n");
+
+    for (std::size_t length : {254u, 259u}) {
+        const auto run = query({"--fonts-dir", folderOfLength(base.path(), length)});
+        EXPECT_EQ(run.exitCode, 2) << length;
+        EXPECT_EQ(run.out, "");
+        EXPECT_THAT(run.err, HasSubstr("at most 253")) << length;
+    }
+}
+
+TEST(QueryToolBadInput, AWindowsDirectoryTooLongForItsFontsFolderIsToldSo) {
+    const auto run = query({"Cyrillic"}, "env WINDIR=/" + std::string(254, 'w'));
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_THAT(run.err, HasSubstr("the Windows directory (WINDIR) is 255 characters long"));
+    EXPECT_THAT(query({}, "env WINDIR=").err, HasSubstr("no Windows directory (WINDIR is not set, or empty)"));
 }
 
 TEST(QueryToolHelp, ExplainsUsageAndExitCodes) {
