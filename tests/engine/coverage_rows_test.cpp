@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <initializer_list>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -15,6 +16,7 @@
 namespace {
 
 using fontfile::CodePointRange;
+using selection::BitStatus;
 using selection::CoverageRow;
 using selection::coverageRows;
 using selection::findCoverageRow;
@@ -162,6 +164,66 @@ TEST(CoverageRows, AreFoundByNameInEitherCase) {
     EXPECT_FALSE(findCoverageRow("Mahjong Tiles"));
     EXPECT_FALSE(findCoverageRow("Copti"));
     EXPECT_FALSE(findCoverageRow(""));
+}
+
+TEST(BitMeaning, Bit53HasMeantSomethingElseThanKanbunInEveryVersion) {
+    const auto v1 = selection::bitMeaning(53, 1);
+    EXPECT_EQ(v1.status, BitStatus::changed);
+    EXPECT_EQ(v1.name, "CJK Miscellaneous");
+    EXPECT_EQ(selection::bitMeaning(53, 2).name, "CJK Miscellaneous");
+    EXPECT_EQ(selection::bitMeaning(53, 3).status, BitStatus::reserved);
+    for (const std::uint16_t version : std::initializer_list<std::uint16_t>{4, 5, 9}) {
+        const auto meaning = selection::bitMeaning(53, version);
+        EXPECT_EQ(meaning.status, BitStatus::changed);
+        EXPECT_EQ(meaning.name, "Phags-pa");
+    }
+}
+
+TEST(BitMeaning, BitsReassignedInVersion4MeantOtherBlocksInVersion1) {
+    EXPECT_EQ(selection::bitMeaning(8, 1).status, BitStatus::changed);
+    EXPECT_EQ(selection::bitMeaning(8, 1).name, "Greek Symbols and Coptic");
+    EXPECT_EQ(selection::bitMeaning(27, 1).name, "Georgian Extended");
+    for (int bit : {8, 12, 14, 27, 58}) {
+        EXPECT_EQ(selection::bitMeaning(bit, 2).status, BitStatus::reserved) << bit;
+        EXPECT_EQ(selection::bitMeaning(bit, 3).status, BitStatus::reserved) << bit;
+        EXPECT_EQ(selection::bitMeaning(bit, 4).status, BitStatus::assigned) << bit;
+    }
+    EXPECT_EQ(selection::bitMeaning(12, 4).name, "Vai");
+}
+
+TEST(BitMeaning, EachVersionAssignsOnlyTheBitsOfItsDay) {
+    EXPECT_EQ(selection::bitMeaning(0, 0).status, BitStatus::reserved);
+    EXPECT_EQ(selection::bitMeaning(0, 1).status, BitStatus::assigned);
+    EXPECT_EQ(selection::bitMeaning(0, 1).name, "Basic Latin");
+    EXPECT_EQ(selection::bitMeaning(69, 1).status, BitStatus::assigned);
+    EXPECT_EQ(selection::bitMeaning(57, 1).status, BitStatus::reserved);
+    EXPECT_EQ(selection::bitMeaning(57, 2).name, "Surrogates");
+    EXPECT_EQ(selection::bitMeaning(70, 1).status, BitStatus::reserved);
+    EXPECT_EQ(selection::bitMeaning(83, 2).status, BitStatus::assigned);
+    EXPECT_EQ(selection::bitMeaning(84, 2).status, BitStatus::reserved);
+    EXPECT_EQ(selection::bitMeaning(91, 3).name, "Variation Selectors");
+    EXPECT_EQ(selection::bitMeaning(92, 3).status, BitStatus::reserved);
+    EXPECT_EQ(selection::bitMeaning(122, 3).status, BitStatus::reserved);
+    EXPECT_EQ(selection::bitMeaning(122, 4).name, "Domino Tiles");
+}
+
+TEST(BitMeaning, Bits123To127AndBitsOutOfRangeAreReservedInEveryVersion) {
+    for (int bit : {123, 125, 127, -1, 128}) {
+        for (const std::uint16_t version : std::initializer_list<std::uint16_t>{0, 1, 2, 3, 4, 5, 0xFFFF}) {
+            EXPECT_EQ(selection::bitMeaning(bit, version).status, BitStatus::reserved) << bit << " " << version;
+        }
+    }
+}
+
+// In today's OS/2 table every bit up to 122 names the row that counts it.
+TEST(BitMeaning, AgreesWithTheCoverageRowsInVersion4) {
+    for (int bit = 0; bit <= 122; ++bit) {
+        const auto meaning = selection::bitMeaning(bit, 4);
+        const auto byBit = std::find_if(coverageRows().begin(), coverageRows().end(),
+                                        [&](const auto& r) { return r.rangeBit == bit && r.name == meaning.name; });
+        EXPECT_NE(meaning.status, BitStatus::reserved) << bit;
+        EXPECT_NE(byBit, coverageRows().end()) << bit;
+    }
 }
 
 }  // namespace
