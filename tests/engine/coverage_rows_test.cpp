@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cctype>
 #include <initializer_list>
-#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -37,10 +36,10 @@ std::string folded(std::string_view s) {
 TEST(CoverageRows, EveryRowHoldsAscendingRunsThatAddUpToItsCount) {
     const auto rows = coverageRows();
     ASSERT_EQ(rows.size(), 79u + 45u);
-    std::set<std::string> names;
-    for (const auto& r : rows) {
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        const auto& r = rows[index];
         SCOPED_TRACE(std::string(r.name));
-        EXPECT_TRUE(names.insert(folded(r.name)).second) << "two rows answer to one name";
+        EXPECT_EQ(findCoverageRow(r.name), index) << "two rows answer to one name";
         EXPECT_FALSE(r.spans.empty());
         std::uint64_t count = 0;
         for (std::size_t i = 0; i < r.assigned.size(); ++i) {
@@ -87,7 +86,6 @@ TEST(CoverageRowsOfTheBlockList, CountTheBlocksTheirNamesStandFor) {
     }
     const auto& surrogates = row("Surrogates");
     EXPECT_EQ(surrogates.assignedCount, beyond);
-    EXPECT_GT(surrogates.assigned.front().first, U'\uFFFF');
     EXPECT_EQ(surrogates.assigned.front().first, U'\U00010000');
     EXPECT_EQ(surrogates.assigned.back().last, U'\U0010FFFD');
 }
@@ -97,10 +95,7 @@ TEST(CoverageRowsOfTheBlockList, CountWhatUnicode17Assigns) {
     EXPECT_EQ(row("Cyrillic").assignedCount, 256u);
     EXPECT_EQ(row("Thai").assignedCount, 87u);
     EXPECT_EQ(row("Devanagari").assignedCount, 128u);
-    EXPECT_EQ(row("Telugu").assignedCount, 101u);
-    EXPECT_EQ(row("Currency Symbols").assignedCount, 34u);
-    EXPECT_EQ(row("Specials").assignedCount, 5u);
-    EXPECT_EQ(row("Private Use Area").assignedCount, 6400u);
+    EXPECT_EQ(row("Telugu").assignedCount, 101u);  // 100 before Unicode 17
     EXPECT_EQ(row("CJK Unified Ideographs").assignedCount, 20992u);
 }
 
@@ -114,9 +109,6 @@ TEST(CoverageRowsBeyondTheBlockList, FollowInBitOrderWithTodaysOpenTypeNames) {
     }
     EXPECT_EQ(bits, expected);
     EXPECT_EQ(row("Phags-pa").rangeBit, 53);
-    EXPECT_EQ(row("Phags-pa").assignedCount, 56u);
-    EXPECT_EQ(row("Coptic").assignedCount, 123u);
-    EXPECT_EQ(row("Phoenician").rangeBit, 58);
 }
 
 // Each block a row lists must be a Unicode block: a misspelt one would
@@ -141,7 +133,6 @@ TEST(CoverageRowsBeyondTheBlockList, CountTheUnionOfTheBlocksTheyList) {
     EXPECT_EQ(row("Tagalog").spans, "Tagalog, Hanunoo, Buhid, Tagbanwa");
     EXPECT_EQ(row("Tagalog").assignedCount, 84u);
     EXPECT_EQ(row("Private Use (plane 15)").assignedCount, 131068u);  // without the noncharacters
-    EXPECT_EQ(row("Variation Selectors").assignedCount, 256u);
 }
 
 TEST(CoverageRowsBeyondTheBlockList, AscendAndMergeAcrossTheirBlocks) {
@@ -157,54 +148,52 @@ TEST(CoverageRows, AreFoundByNameInEitherCase) {
     EXPECT_EQ(findCoverageRow("greek"), 7u);
     EXPECT_EQ(findCoverageRow("YI SYLLABLES"), 78u);
     EXPECT_EQ(row("coptic").rangeBit, 8);
-    EXPECT_EQ(row("NKO").rangeBit, 14);
     EXPECT_EQ(row("private use (PLANE 15)").rangeBit, 90);
-    EXPECT_EQ(row("domino tiles").rangeBit, 122);
     EXPECT_FALSE(findCoverageRow("Greek and Coptic"));  // a block, not a row
     EXPECT_FALSE(findCoverageRow("Mahjong Tiles"));
     EXPECT_FALSE(findCoverageRow("Copti"));
     EXPECT_FALSE(findCoverageRow(""));
 }
 
-TEST(BitMeaning, Bit53HasMeantSomethingElseThanKanbunInEveryVersion) {
-    const auto v1 = selection::bitMeaning(53, 1);
-    EXPECT_EQ(v1.status, BitStatus::changed);
-    EXPECT_EQ(v1.name, "CJK Miscellaneous");
-    EXPECT_EQ(selection::bitMeaning(53, 2).name, "CJK Miscellaneous");
-    EXPECT_EQ(selection::bitMeaning(53, 3).status, BitStatus::reserved);
-    for (const std::uint16_t version : std::initializer_list<std::uint16_t>{4, 5, 9}) {
-        const auto meaning = selection::bitMeaning(53, version);
-        EXPECT_EQ(meaning.status, BitStatus::changed);
-        EXPECT_EQ(meaning.name, "Phags-pa");
-    }
-}
+struct BitCase {
+    int bit;
+    std::uint16_t version;
+    BitStatus status;
+    std::string_view name;
+};
 
-TEST(BitMeaning, BitsReassignedInVersion4MeantOtherBlocksInVersion1) {
-    EXPECT_EQ(selection::bitMeaning(8, 1).status, BitStatus::changed);
-    EXPECT_EQ(selection::bitMeaning(8, 1).name, "Greek Symbols and Coptic");
-    EXPECT_EQ(selection::bitMeaning(27, 1).name, "Georgian Extended");
-    for (int bit : {8, 12, 14, 27, 58}) {
-        EXPECT_EQ(selection::bitMeaning(bit, 2).status, BitStatus::reserved) << bit;
-        EXPECT_EQ(selection::bitMeaning(bit, 3).status, BitStatus::reserved) << bit;
-        EXPECT_EQ(selection::bitMeaning(bit, 4).status, BitStatus::assigned) << bit;
+// Bits whose meaning moved between versions, each on both sides of the move.
+TEST(BitMeaning, FollowsEachBitThroughTheVersionsOfTheTable) {
+    const BitCase cases[] = {
+        // Never plainly Kanbun: read so in a version 4 font, it is Phags-pa.
+        {53, 0, BitStatus::reserved, ""},
+        {53, 1, BitStatus::changed, "CJK Miscellaneous"},
+        {53, 2, BitStatus::changed, "CJK Miscellaneous"},
+        {53, 3, BitStatus::reserved, ""},
+        {53, 4, BitStatus::changed, "Phags-pa"},
+        // Re-assigned in version 4.
+        {8, 1, BitStatus::changed, "Greek Symbols and Coptic"},
+        {12, 3, BitStatus::reserved, ""},
+        {12, 4, BitStatus::assigned, "Vai"},
+        {58, 3, BitStatus::reserved, ""},
+        {58, 4, BitStatus::assigned, "Phoenician"},
+        // Assigned from the version of their day on.
+        {0, 0, BitStatus::reserved, ""},
+        {0, 1, BitStatus::assigned, "Basic Latin"},
+        {57, 1, BitStatus::reserved, ""},
+        {57, 2, BitStatus::assigned, "Surrogates"},
+        {70, 1, BitStatus::reserved, ""},
+        {83, 2, BitStatus::assigned, "Yi Syllables"},
+        {84, 2, BitStatus::reserved, ""},
+        {91, 3, BitStatus::assigned, "Variation Selectors"},
+        {92, 3, BitStatus::reserved, ""},
+        {122, 4, BitStatus::assigned, "Domino Tiles"},
+    };
+    for (const auto& c : cases) {
+        const auto meaning = selection::bitMeaning(c.bit, c.version);
+        EXPECT_EQ(meaning.status, c.status) << "bit " << c.bit << " in version " << c.version;
+        EXPECT_EQ(meaning.name, c.name) << "bit " << c.bit << " in version " << c.version;
     }
-    EXPECT_EQ(selection::bitMeaning(12, 4).name, "Vai");
-}
-
-TEST(BitMeaning, EachVersionAssignsOnlyTheBitsOfItsDay) {
-    EXPECT_EQ(selection::bitMeaning(0, 0).status, BitStatus::reserved);
-    EXPECT_EQ(selection::bitMeaning(0, 1).status, BitStatus::assigned);
-    EXPECT_EQ(selection::bitMeaning(0, 1).name, "Basic Latin");
-    EXPECT_EQ(selection::bitMeaning(69, 1).status, BitStatus::assigned);
-    EXPECT_EQ(selection::bitMeaning(57, 1).status, BitStatus::reserved);
-    EXPECT_EQ(selection::bitMeaning(57, 2).name, "Surrogates");
-    EXPECT_EQ(selection::bitMeaning(70, 1).status, BitStatus::reserved);
-    EXPECT_EQ(selection::bitMeaning(83, 2).status, BitStatus::assigned);
-    EXPECT_EQ(selection::bitMeaning(84, 2).status, BitStatus::reserved);
-    EXPECT_EQ(selection::bitMeaning(91, 3).name, "Variation Selectors");
-    EXPECT_EQ(selection::bitMeaning(92, 3).status, BitStatus::reserved);
-    EXPECT_EQ(selection::bitMeaning(122, 3).status, BitStatus::reserved);
-    EXPECT_EQ(selection::bitMeaning(122, 4).name, "Domino Tiles");
 }
 
 TEST(BitMeaning, Bits123To127AndBitsOutOfRangeAreReservedInEveryVersion) {
