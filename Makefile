@@ -12,7 +12,12 @@
 # make bench times the inventory build over folders of 1,000 and 10,000 real
 #            fonts against the file system floors, fc-scan and fontTools
 #            (installs its own font packages; not part of make test)
-.PHONY: run test query build deps clean fuzz fuzz-build fuzz-seeds fuzz-merge fuzz-coverage bench
+# make unicode-data
+#            rewrites selection/unicode_data.cpp, the blocks and assigned
+#            code points of the pinned Unicode version, from npm packages it
+#            installs into build/unicode-data (the build and the tests use
+#            the committed file)
+.PHONY: run test query build deps clean fuzz fuzz-build fuzz-seeds fuzz-merge fuzz-coverage bench unicode-data
 
 FUZZ_TIME ?= 180
 FUZZ_SEED_FONTS ?= /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf \
@@ -74,3 +79,6 @@ bench:
 	cmake --preset native >/dev/null
 	cmake --build --preset native --target meldrove-bench --parallel 2
 	/usr/bin/python3 bench/run_bench.py
+
+unicode-data:
+	scripts/make-unicode-data

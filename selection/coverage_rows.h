@@ -1,0 +1,54 @@
+// What a font's character map is measured against: for each range bit a user
+// can ask about, the assigned code points of the Unicode blocks it stands
+// for. First the 79 rows of the block list, then the bits the block list
+// leaves out, with the meanings that OpenType gives them today. And what
+// each bit meant in each version of the OS/2 table, for the fonts whose
+// declared bits would otherwise be read with today's meaning.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include "fontfile/code_points.h"
+
+namespace selection {
+
+struct CoverageRow {
+    std::string_view name;  // as a user types it, letters in either case
+    std::int32_t rangeBit;
+    bool inBlockList;  // row i of unicodeBlockTable when true, i being its index in coverageRows()
+    std::span<const fontfile::CodePointRange> assigned;  // ascending; runs neither touch nor overlap
+    std::uint32_t assignedCount;
+    std::string_view spans;  // the Unicode blocks counted, as Blocks.txt names them
+};
+
+// The rows of the block list in table order, then the other bits in
+// ascending order. Built on first use.
+std::span<const CoverageRow> coverageRows();
+
+// The index in coverageRows() of the row named `name`, letters in either
+// case; nothing when no row is.
+std::optional<std::size_t> findCoverageRow(std::string_view name);
+
+enum class BitStatus : std::uint8_t {
+    assigned,  // means what the bit's coverage row counts
+    reserved,  // has no meaning in that version
+    changed,   // means something else in that version
+};
+
+struct BitMeaning {
+    BitStatus status;
+    // The coverage row's name when assigned, the other meaning when
+    // changed, empty when reserved.
+    std::string_view name;
+};
+
+// What `bit` of ulUnicodeRange1-4 means in an OS/2 table of `os2Version`,
+// measured against its coverage row: the block list's row where there is
+// one (bit 53 is Kanbun), else today's OpenType meaning.
+BitMeaning bitMeaning(int bit, std::uint16_t os2Version);
+
+}  // namespace selection
