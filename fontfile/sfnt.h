@@ -32,6 +32,7 @@ inline constexpr std::uint16_t kFullNameId = 4;
 using Tag = std::array<std::uint8_t, 4>;
 inline constexpr Tag kOs2Tag{'O', 'S', '/', '2'};
 inline constexpr Tag kNameTag{'n', 'a', 'm', 'e'};
+inline constexpr Tag kCmapTag{'c', 'm', 'a', 'p'};
 
 // The first 86 bytes of an OS/2 table, raw and big-endian.
 using Os2Prefix = std::array<std::uint8_t, kOs2PrefixSize>;
@@ -48,11 +49,17 @@ public:
     bool u32(std::uint32_t& value);
     bool tag(Tag& value);
     bool skip(std::size_t count);
+    std::size_t remaining() const { return bytes_.size() - position_; }
 
 private:
     std::span<const std::uint8_t> bytes_;
     std::size_t position_ = 0;
 };
+
+// Big-endian 16-bit value of the two bytes at `at`; the caller guarantees them.
+inline std::uint16_t loadU16(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return static_cast<std::uint16_t>(std::uint32_t{bytes[at]} << 8 | bytes[at + 1]);
+}
 
 // Big-endian 32-bit value of the four bytes at `at`; the caller guarantees them.
 inline std::uint32_t loadU32(std::span<const std::uint8_t> bytes, std::size_t at) {
