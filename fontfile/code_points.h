@@ -3,7 +3,9 @@
 // coverage is what the two have in common.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace fontfile {
 
@@ -17,5 +19,24 @@ struct CodePointRange {
 };
 
 inline constexpr char32_t kLastCodePoint = 0x10FFFF;
+
+// The counts below take run lists that are sorted and disjoint, with every
+// code point at most kLastCodePoint; adjacent runs need not be merged. They
+// walk the two lists side by side once and never look at single code points
+// except those they list.
+
+// How many code points `a` and `b` have in common.
+std::uint32_t countCommon(std::span<const CodePointRange> a, std::span<const CodePointRange> b);
+
+struct MissingCodePoints {
+    std::size_t listed = 0;   // how many were written to the front of `firstMissing`
+    std::uint32_t total = 0;  // all the code points missing, listed or not
+};
+
+// The code points of `wanted` that `present` lacks: the first ones, in
+// increasing order, into `firstMissing` until it is full, and the count of
+// them all.
+MissingCodePoints findMissing(std::span<const CodePointRange> wanted, std::span<const CodePointRange> present,
+                              std::span<char32_t> firstMissing);
 
 }  // namespace fontfile

@@ -34,6 +34,7 @@ inline constexpr std::uint16_t kFullNameId = 4;
 using Tag = std::array<std::uint8_t, 4>;
 inline constexpr Tag kOs2Tag{'O', 'S', '/', '2'};
 inline constexpr Tag kNameTag{'n', 'a', 'm', 'e'};
+inline constexpr Tag kCmapTag{'c', 'm', 'a', 'p'};
 
 // The first 86 bytes of an OS/2 table, raw and big-endian.
 using Os2Prefix = std::array<std::uint8_t, kOs2PrefixSize>;
@@ -59,6 +60,7 @@ public:
     bool skip(std::size_t count);
     // Moves to `position` from the start of the bytes; false past their end.
     bool seek(std::size_t position);
+    std::size_t remaining() const { return bytes_.size() - position_; }
 
 private:
     std::span<const std::uint8_t> bytes_;

@@ -7,7 +7,8 @@
 // A real font is cut down to what the readers look at: its header and table
 // directories as they are, its OS/2 tables, and its name tables with every
 // record kept and each string cut to 40 bytes; every other table is left
-// out (its record points at offset 0). Tables that members share stay shared.
+// out (its record points at offset 0), except the cmap tables, kept whole in
+// the character map target's copy. Tables that members share stay shared.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -27,6 +28,7 @@ namespace fs = std::filesystem;
 
 constexpr Ranges kRanges{0x800000FFu, 0x0D0A1A0Du, 0x00000001u, 0x80000000u};
 constexpr std::size_t kStringKept = 40;
+constexpr std::size_t kLargestCmapSeed = 64 * 1024;
 constexpr std::string_view kInventorySeparator = "FILE";  // as fuzz_inventory.cpp cuts its input
 
 void writeFile(const fs::path& path, const Bytes& bytes) {
@@ -69,8 +71,9 @@ Bytes cutNameTable(const Bytes& font, std::size_t table) {
     return out;
 }
 
-// The real font cut down to its directories, OS/2 and name tables.
-Bytes cutDown(const Bytes& font) {
+// The real font cut down to its directories, OS/2 and name tables, and its
+// cmap tables when `keepCmap`.
+Bytes cutDown(const Bytes& font, bool keepCmap = false) {
     std::vector<std::size_t> directories{0};
     std::size_t headerSize = 0;
     if (font.size() >= 12 && std::equal(font.begin(), font.begin() + 4, "ttcf")) {
@@ -98,16 +101,19 @@ Bytes cutDown(const Bytes& font) {
         const Bytes tag(font.begin() + static_cast<std::ptrdiff_t>(inFont),
                         font.begin() + static_cast<std::ptrdiff_t>(inFont + 4));
         const bool os2 = tag == Bytes{'O', 'S', '/', '2'}, name = tag == Bytes{'n', 'a', 'm', 'e'};
+        const bool cmap = keepCmap && tag == Bytes{'c', 'm', 'a', 'p'};
         const auto offset = u32(font, inFont + 8);
-        if (!os2 && !name) {
+        if (!os2 && !name && !cmap) {
             setU32(out, inOut + 8, 0);
             continue;
         }
         if (!moved.count(offset)) {
             moved[offset] = static_cast<std::uint32_t>(out.size());
-            Bytes table = name ? cutNameTable(font, offset)
-                               : Bytes(font.begin() + offset,
-                                       font.begin() + offset + std::min<std::uint32_t>(u32(font, inFont + 12), 96));
+            const auto kept = cmap ? u32(font, inFont + 12) : std::min<std::uint32_t>(u32(font, inFont + 12), 96);
+            if (offset + std::size_t{kept} > font.size()) throw std::runtime_error("not a font: a table past the end");
+            Bytes table = name
+                              ? cutNameTable(font, offset)
+                              : Bytes(font.begin() + offset, font.begin() + offset + static_cast<std::ptrdiff_t>(kept));
             out.insert(out.end(), table.begin(), table.end());
         }
         setU32(out, inOut + 8, moved[offset]);
@@ -188,6 +194,77 @@ std::map<std::string, Bytes> collectionSeeds() {
     return seeds;
 }
 
+// A character map input: the font at 0, its cmap table holding `encodings`.
+Bytes cmapFont(const std::vector<CmapEncoding>& encodings) {
+    return FontWriter().table("OS/2", os2Table(kRanges)).table("cmap", cmapTable(encodings)).build();
+}
+
+Bytes patched16(Bytes bytes, std::size_t at, std::uint16_t value) {
+    setU16(bytes, at, value);
+    return bytes;
+}
+
+Bytes patched32(Bytes bytes, std::size_t at, std::uint32_t value) {
+    setU32(bytes, at, value);
+    return bytes;
+}
+
+// The character map target reads the font at 0 and the one whose directory
+// is at the position its first two bytes give: here the second one, with
+// zeros up to it.
+Bytes atPosition(std::uint16_t position, const FontWriter& font) {
+    Bytes out(position, 0);
+    setU16(out, 0, position);
+    const auto built = font.build(position);
+    out.insert(out.end(), built.begin(), built.end());
+    return out;
+}
+
+std::map<std::string, Bytes> cmapSeeds() {
+    std::map<std::string, Bytes> seeds;
+    const auto latin = cmapFormat4({{0x20, 0x7E, 0xFFE3}, {0xA0, 0xFF, 0xFF80}});
+    const auto planes = cmapFormat12({{0x20, 0x7E, 3}, {0x1F600, 0x1F64F, 200}, {0x20000, 0x2A6DF, 300}});
+    std::vector<std::uint8_t> format0Glyphs(256, 0);
+    for (std::size_t c = 0x20; c < 0x7F; ++c) format0Glyphs[c] = static_cast<std::uint8_t>(c - 0x1D);
+
+    seeds["format-0.ttf"] = cmapFont({{0, 3, cmapFormat0(format0Glyphs)}});
+    seeds["format-4-id-delta.ttf"] = cmapFont({{3, 1, latin}});
+    seeds["format-4-glyph-array.ttf"] =
+        cmapFont({{3, 1, cmapFormat4({{0x41, 0x45, 0, {3, 0, 5, 6, 0xFFFF}}, {0x61, 0x63, 2, {0, 9, 10}}})}});
+    seeds["format-6.ttf"] = cmapFont({{0, 3, cmapFormat6(0x400, {1, 2, 0, 4, 5})}});
+    seeds["format-10.ttf"] = cmapFont({{0, 4, cmapFormat10(0x1D400, {1, 0, 3, 4})}});
+    seeds["format-12-planes.ttf"] = cmapFont({{3, 10, planes}});
+    seeds["format-13.ttf"] = cmapFont({{0, 6, cmapFormat13({{0, 0x10FFFF, 1}, {0xE000, 0xF8FF, 0}})}});
+    seeds["windows-full-and-bmp.ttf"] = cmapFont({{3, 1, latin}, {1, 0, cmapFormat6(0, {1, 2})}, {3, 10, planes}});
+    seeds["symbol-only.ttf"] = cmapFont({{3, 0, cmapFormat4({{0xF020, 0xF0FF, 1}})}});
+    seeds["no-unicode.ttf"] = cmapFont({{1, 0, cmapFormat6(0, {1, 2})}, {0, 5, Bytes(10, 0)}});
+    seeds["member-at-300.ttc"] = atPosition(300, FontWriter().table("cmap", cmapTable({{3, 10, planes}})));
+
+    // Damage, each kind alone.
+    const auto whole = cmapFont({{3, 1, latin}});
+    const auto subtableAt = whole.size() - latin.size();
+    seeds["directory-cut-off.ttf"] = truncated(whole, 12 + 16 + 10);
+    seeds["cmap-header-cut-off.ttf"] = truncated(whole, subtableAt - 8 - 2);
+    seeds["subtable-header-cut-off.ttf"] = truncated(whole, subtableAt + 5);
+    seeds["subtable-past-the-end.ttf"] = cmapFont({{3, 1, latin, 0xFFFFFFF0u}});
+    seeds["odd-seg-count.ttf"] = cmapFont({{3, 1, patched16(latin, kFormat4SegCountX2At, 7)}});
+    seeds["seg-count-65534.ttf"] = cmapFont({{3, 1, patched16(latin, kFormat4SegCountX2At, 0xFFFE)}});
+    seeds["format-4-length-short.ttf"] = cmapFont({{3, 1, patched16(latin, kFormat4LengthAt, 20)}});
+    seeds["format-4-length-long.ttf"] = cmapFont({{3, 1, patched16(latin, kFormat4LengthAt, 0xFFFF)}});
+    seeds["id-range-offset-outside.ttf"] = cmapFont({{3, 1, patched16(latin, format4IdRangeOffsetAt(3, 0), 0xFFF0)}});
+    seeds["format-4-overlapping.ttf"] =
+        cmapFont({{3, 1, cmapFormat4({{0x41, 0x80, 1}, {0x20, 0x60, 1}, {0x90, 0x10, 1}, {0, 0xFFFE, 0, {}, 2}})}});
+    seeds["groups-count-huge.ttf"] = cmapFont({{3, 10, patched32(planes, kLongFormatCountAt, 0xFFFFFFFF)}});
+    seeds["length-past-the-end.ttf"] = cmapFont({{3, 10, patched32(planes, kLongFormatLengthAt, 0xFFFFFFFF)}});
+    seeds["groups-unsorted.ttf"] = cmapFont(
+        {{3, 10, cmapFormat12({{0x300, 0x3FF, 9}, {0x100, 0x1FF, 9}, {0x500, 0x400, 1}, {0x10FFF0, 0xFFFFFFFF, 2}})}});
+    seeds["format-not-read.ttf"] = cmapFont({{3, 1, patched16(latin, 0, 2)}});
+    auto records = cmapTable({{3, 1, latin}});
+    setU16(records, 2, 0xFFFF);
+    seeds["records-65535.ttf"] = FontWriter().table("cmap", records).build();
+    return seeds;
+}
+
 // An inventory input: entries of a kind byte and content, cut by the separator.
 Bytes folderInput(const std::vector<std::pair<std::uint8_t, Bytes>>& entries) {
     Bytes out;
@@ -248,15 +325,24 @@ int main(int argc, char** argv) {
         const fs::path corpus = argv[1];
         auto singles = singleFontSeeds();
         auto collections = collectionSeeds();
+        auto cmaps = cmapSeeds();
         for (int a = 2; a < argc; ++a) {
             const fs::path font = argv[a];
-            const auto bytes = cutDown(readFile(font));
+            const auto file = readFile(font);
+            const auto bytes = cutDown(file);
             const bool collection = bytes.size() >= 4 && std::equal(bytes.begin(), bytes.begin() + 4, "ttcf");
-            (collection ? collections : singles)["real-" + font.filename().string()] = bytes;
+            const auto name = "real-" + font.filename().string();
+            (collection ? collections : singles)[name] = bytes;
+            auto withCmap = cutDown(file, true);
+            // The position the character map target reads besides 0: the first member's directory.
+            if (collection) std::copy_n(withCmap.begin() + 14, 2, withCmap.begin());
+            if (withCmap.size() <= kLargestCmapSeed) cmaps[name] = withCmap;
         }
         auto folders = inventorySeeds(singles, collections);
-        for (const auto& [target, seeds] :
-             {std::pair{"single_font", &singles}, {"collection", &collections}, {"inventory", &folders}}) {
+        for (const auto& [target, seeds] : {std::pair{"single_font", &singles},
+                                            {"collection", &collections},
+                                            {"inventory", &folders},
+                                            {"cmap", &cmaps}}) {
             for (const auto& [name, bytes] : *seeds) writeFile(corpus / target / name, bytes);
             std::printf("%s: %zu seeds\n", target, seeds->size());
         }

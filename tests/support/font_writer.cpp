@@ -18,6 +18,16 @@ void putU32(Bytes& out, std::uint32_t value) {
     putU16(out, static_cast<std::uint16_t>(value));
 }
 
+void setU16(Bytes& out, std::size_t at, std::uint16_t value) {
+    out.at(at) = static_cast<std::uint8_t>(value >> 8);
+    out.at(at + 1) = static_cast<std::uint8_t>(value);
+}
+
+void setU32(Bytes& out, std::size_t at, std::uint32_t value) {
+    setU16(out, at, static_cast<std::uint16_t>(value >> 16));
+    setU16(out, at + 2, static_cast<std::uint16_t>(value));
+}
+
 Bytes os2Table(const Ranges& ranges, std::size_t length) {
     Bytes table(42, 0xEE);
     table[0] = 0;
@@ -47,6 +57,106 @@ Bytes nameTable(const std::vector<NameEntry>& entries, std::optional<std::uint16
     table.insert(table.end(), storage.begin(), storage.end());
     return table;
 }
+
+Bytes cmapTable(const std::vector<CmapEncoding>& encodings) {
+    Bytes table;
+    putU16(table, 0);  // version
+    putU16(table, static_cast<std::uint16_t>(encodings.size()));
+    Bytes subtables;
+    const auto stored = static_cast<std::uint32_t>(4 + 8 * encodings.size());
+    for (const auto& e : encodings) {
+        putU16(table, e.platformID);
+        putU16(table, e.encodingID);
+        putU32(table, e.offset.value_or(stored + static_cast<std::uint32_t>(subtables.size())));
+        subtables.insert(subtables.end(), e.subtable.begin(), e.subtable.end());
+    }
+    table.insert(table.end(), subtables.begin(), subtables.end());
+    return table;
+}
+
+namespace {
+
+// Format, length and language of 16 bits, the length set to the whole.
+Bytes shortFormat(std::uint16_t format, const Bytes& body) {
+    Bytes out;
+    putU16(out, format);
+    putU16(out, static_cast<std::uint16_t>(6 + body.size()));
+    putU16(out, 0);
+    out.insert(out.end(), body.begin(), body.end());
+    return out;
+}
+
+// Format, reserved, then length and language of 32 bits.
+Bytes longFormat(std::uint16_t format, const Bytes& body) {
+    Bytes out;
+    putU16(out, format);
+    putU16(out, 0);
+    putU32(out, static_cast<std::uint32_t>(12 + body.size()));
+    putU32(out, 0);
+    out.insert(out.end(), body.begin(), body.end());
+    return out;
+}
+
+Bytes groupsFormat(std::uint16_t format, const std::vector<CmapGroup>& groups) {
+    Bytes body;
+    putU32(body, static_cast<std::uint32_t>(groups.size()));
+    for (const auto& g : groups) {
+        putU32(body, g.first);
+        putU32(body, g.last);
+        putU32(body, g.glyph);
+    }
+    return longFormat(format, body);
+}
+
+}  // namespace
+
+Bytes cmapFormat0(const std::vector<std::uint8_t>& glyphs) { return shortFormat(0, glyphs); }
+
+Bytes cmapFormat4(std::vector<Format4Segment> segments) {
+    if (segments.empty() || segments.back().end != 0xFFFF) segments.push_back({0xFFFF, 0xFFFF, 1});
+    const auto segCount = static_cast<std::uint16_t>(segments.size());
+    Bytes ends, starts, deltas, rangeOffsets, glyphArray;
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        const auto& s = segments[i];
+        putU16(ends, s.end);
+        putU16(starts, s.start);
+        putU16(deltas, s.idDelta);
+        // From this entry to the segment's first glyph: past the rest of the
+        // idRangeOffset array, then into the glyph array.
+        const auto pointing = static_cast<std::uint16_t>(2 * (segments.size() - i) + glyphArray.size());
+        putU16(rangeOffsets, s.idRangeOffset.value_or(s.glyphs.empty() ? 0 : pointing));
+        for (auto glyph : s.glyphs) putU16(glyphArray, glyph);
+    }
+    Bytes body;
+    putU16(body, static_cast<std::uint16_t>(2 * segCount));
+    putU16(body, 0);  // searchRange, entrySelector and rangeShift are not read
+    putU16(body, 0);
+    putU16(body, 0);
+    for (const auto* part : {&ends, &starts, &deltas, &rangeOffsets, &glyphArray}) {
+        body.insert(body.end(), part->begin(), part->end());
+        if (part == &ends) putU16(body, 0);  // reservedPad
+    }
+    return shortFormat(4, body);
+}
+
+Bytes cmapFormat6(std::uint16_t firstCode, const std::vector<std::uint16_t>& glyphs) {
+    Bytes body;
+    putU16(body, firstCode);
+    putU16(body, static_cast<std::uint16_t>(glyphs.size()));
+    for (auto glyph : glyphs) putU16(body, glyph);
+    return shortFormat(6, body);
+}
+
+Bytes cmapFormat10(std::uint32_t startCharCode, const std::vector<std::uint16_t>& glyphs) {
+    Bytes body;
+    putU32(body, startCharCode);
+    putU32(body, static_cast<std::uint32_t>(glyphs.size()));
+    for (auto glyph : glyphs) putU16(body, glyph);
+    return longFormat(10, body);
+}
+
+Bytes cmapFormat12(const std::vector<CmapGroup>& groups) { return groupsFormat(12, groups); }
+Bytes cmapFormat13(const std::vector<CmapGroup>& groups) { return groupsFormat(13, groups); }
 
 FontWriter& FontWriter::table(const std::string& tag, Bytes data) {
     tables_.push_back({tag, std::move(data), std::nullopt});

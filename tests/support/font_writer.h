@@ -16,6 +16,10 @@ using Ranges = std::array<std::uint32_t, 4>;
 
 void putU16(Bytes& out, std::uint16_t value);
 void putU32(Bytes& out, std::uint32_t value);
+// Overwrite the field at `at`, which must be inside `out`: how tests make a
+// structure lie.
+void setU16(Bytes& out, std::size_t at, std::uint16_t value);
+void setU32(Bytes& out, std::size_t at, std::uint32_t value);
 
 // An OS/2 table of `length` bytes (86: version 1, 78: version 0) whose range
 // words hold `ranges`; every other byte is 0xEE so that stray reads show.
@@ -33,6 +37,57 @@ struct NameEntry {
 
 // A name table with `entries` in order, their strings after the records.
 Bytes nameTable(const std::vector<NameEntry>& entries, std::optional<std::uint16_t> stringOffset = std::nullopt);
+
+// ---- Character maps ----------------------------------------------------
+
+struct CmapEncoding {
+    std::uint16_t platformID = 3;
+    std::uint16_t encodingID = 1;
+    Bytes subtable;
+    std::optional<std::uint32_t> offset;  // default: where the subtable is stored
+};
+
+// A cmap table with one encoding record per entry, in order, and their
+// subtables after the records.
+Bytes cmapTable(const std::vector<CmapEncoding>& encodings);
+
+// Subtables whose length field is the bytes written and whose language is 0.
+Bytes cmapFormat0(const std::vector<std::uint8_t>& glyphs);  // for code points 0.. (256 in a font)
+
+struct Format4Segment {
+    std::uint16_t start = 0;
+    std::uint16_t end = 0;
+    std::uint16_t idDelta = 0;
+    // Empty: idRangeOffset 0, the glyph coming from idDelta. Otherwise the
+    // glyphs of start..end, stored in the glyph array for idRangeOffset to
+    // point at (their idDelta still added).
+    std::vector<std::uint16_t> glyphs;
+    std::optional<std::uint16_t> idRangeOffset;  // written as given, pointing anywhere
+};
+
+// The segments in order, then the 0xFFFF segment that ends every format 4
+// subtable unless the last one given ends at 0xFFFF.
+Bytes cmapFormat4(std::vector<Format4Segment> segments);
+Bytes cmapFormat6(std::uint16_t firstCode, const std::vector<std::uint16_t>& glyphs);
+Bytes cmapFormat10(std::uint32_t startCharCode, const std::vector<std::uint16_t>& glyphs);
+
+struct CmapGroup {
+    std::uint32_t first = 0;
+    std::uint32_t last = 0;
+    std::uint32_t glyph = 0;
+};
+Bytes cmapFormat12(const std::vector<CmapGroup>& groups);
+Bytes cmapFormat13(const std::vector<CmapGroup>& groups);
+
+// Where format 4's fields are, for tests that make them lie.
+inline constexpr std::size_t kFormat4LengthAt = 2;
+inline constexpr std::size_t kFormat4SegCountX2At = 6;
+inline std::size_t format4IdRangeOffsetAt(std::size_t segCount, std::size_t segment) {
+    return 16 + 6 * segCount + 2 * segment;
+}
+// ... and those of formats 10, 12 and 13.
+inline constexpr std::size_t kLongFormatLengthAt = 4;
+inline constexpr std::size_t kLongFormatCountAt = 12;  // numGroups; numChars of format 10 is at 16
 
 // One table directory and its tables. Tables are laid out after the
 // directory in the order added; table offsets count from the start of the

@@ -1,0 +1,50 @@
+#include "fontfile/code_points.h"
+
+#include <algorithm>
+
+namespace fontfile {
+
+std::uint32_t countCommon(std::span<const CodePointRange> a, std::span<const CodePointRange> b) {
+    std::uint32_t common = 0;
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        const auto first = std::max(a[i].first, b[j].first);
+        const auto last = std::min(a[i].last, b[j].last);
+        if (first <= last) common += CodePointRange{first, last}.size();
+        // The run that ends first can meet nothing further on in the other list.
+        if (a[i].last < b[j].last) {
+            ++i;
+        } else {
+            ++j;
+        }
+    }
+    return common;
+}
+
+MissingCodePoints findMissing(std::span<const CodePointRange> wanted, std::span<const CodePointRange> present,
+                              std::span<char32_t> firstMissing) {
+    MissingCodePoints missing;
+    const auto note = [&](char32_t first, char32_t last) {
+        missing.total += CodePointRange{first, last}.size();
+        for (auto c = first; c <= last && missing.listed < firstMissing.size(); ++c) firstMissing[missing.listed++] = c;
+    };
+    std::size_t j = 0;
+    for (const auto& run : wanted) {
+        auto next = run.first;  // the first code point of `run` not yet accounted for
+        while (j < present.size() && present[j].last < next) ++j;
+        bool reachedEnd = false;
+        // A present run that goes on past this wanted run stays current for the next one.
+        for (; j < present.size() && present[j].first <= run.last; ++j) {
+            if (present[j].first > next) note(next, present[j].first - 1);
+            if (present[j].last >= run.last) {
+                reachedEnd = true;
+                break;
+            }
+            next = present[j].last + 1;
+        }
+        if (!reachedEnd) note(next, run.last);
+    }
+    return missing;
+}
+
+}  // namespace fontfile
