@@ -62,16 +62,49 @@ CollectionScan forEachMember(ByteSource& source, std::size_t capacity, Visit vis
 
 }  // namespace
 
-TableScan::Outcome parseOs2Prefix(ByteSource& source, Os2Prefix& prefix) {
-    const auto scan = scanTableDirectory(source, 0, kOs2Tag);
+TableScan::Outcome parseOs2Prefix(ByteSource& source, Os2Prefix& prefix) { return parseOs2PrefixAt(source, 0, prefix); }
+
+TableScan parseFullName(ByteSource& source, NameSlot& slot) { return parseFullNameAt(source, 0, slot); }
+
+TableScan::Outcome parseOs2PrefixAt(ByteSource& source, std::uint64_t directoryPosition, Os2Prefix& prefix) {
+    const auto scan = scanTableDirectory(source, directoryPosition, kOs2Tag);
     if (scan.outcome == TableScan::Outcome::found) readPrefixAt(source, scan.offset, prefix);
     return scan.outcome;
 }
 
-TableScan parseFullName(ByteSource& source, NameSlot& slot) {
-    const auto scan = scanTableDirectory(source, 0, kNameTag);
-    if (scan.outcome == TableScan::Outcome::found) readNameTable(source, scan.offset, slot);
+TableScan parseFullNameAt(ByteSource& source, std::uint64_t directoryPosition, NameSlot& slot, bool* written) {
+    const auto scan = scanTableDirectory(source, directoryPosition, kNameTag);
+    const bool wrote = scan.outcome == TableScan::Outcome::found && readNameTable(source, scan.offset, slot);
+    if (written) *written = wrote;
     return scan;
+}
+
+std::optional<std::vector<std::uint8_t>> parseWindowsFullNameAt(ByteSource& source, std::uint64_t directoryPosition) {
+    const auto scan = scanTableDirectory(source, directoryPosition, kNameTag);
+    if (scan.outcome != TableScan::Outcome::found) return std::nullopt;
+    return readWindowsFullName(source, scan.offset);
+}
+
+CollectionMembers readCollectionMembers(ByteSource& source, std::uint32_t limit) {
+    CollectionMembers members;
+    std::array<std::uint8_t, kCollectionHeaderSize> header;
+    BigEndianReader fields(std::span<const std::uint8_t>(header).first(source.readAt(0, header)));
+    std::uint32_t numFonts = 0;
+    if (!fields.seek(kNumFontsOffset) || !fields.u32(numFonts)) return members;
+    members.numFonts = numFonts;
+    // The offsets a run at a time, kept only as far as the source delivers
+    // them: a numFonts the file does not back allocates nothing.
+    const std::uint32_t wanted = std::min(numFonts, limit);
+    std::array<std::uint8_t, kMemberOffsetSize * 1024> run;
+    while (members.offsets.size() < wanted) {
+        const auto position = kCollectionHeaderSize + kMemberOffsetSize * std::uint64_t{members.offsets.size()};
+        const auto room = std::min<std::size_t>(run.size(), kMemberOffsetSize * (wanted - members.offsets.size()));
+        const auto read = source.readAt(position, std::span(run).first(room));
+        BigEndianReader offsets(std::span<const std::uint8_t>(run).first(read));
+        for (std::uint32_t offset = 0; offsets.u32(offset);) members.offsets.push_back(offset);
+        if (read < room) break;
+    }
+    return members;
 }
 
 CollectionScan parseCollectionOs2Prefixes(ByteSource& source, std::span<Os2Prefix> places) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "fontfile/byte_source.h"
 #include "fontfile/sfnt.h"
@@ -57,5 +58,26 @@ struct CollectionScan {
 // No place or slot beyond the span's end is ever written.
 CollectionScan parseCollectionOs2Prefixes(ByteSource& source, std::span<Os2Prefix> places);
 CollectionScan parseCollectionFullNames(ByteSource& source, std::span<NameSlot> slots);
+
+// ---- Any face, every member ------------------------------------------------
+// The same parsing for the face whose table directory starts at
+// `directoryPosition`: 0 for a single font, a member's offset in a collection.
+
+TableScan::Outcome parseOs2PrefixAt(ByteSource& source, std::uint64_t directoryPosition, Os2Prefix& prefix);
+// `written`, when given, tells whether a name was found and written.
+TableScan parseFullNameAt(ByteSource& source, std::uint64_t directoryPosition, NameSlot& slot, bool* written = nullptr);
+
+// The face's Windows-platform full name as UTF-16BE bytes (see
+// readWindowsFullName); nothing without a name table or such a record.
+std::optional<std::vector<std::uint8_t>> parseWindowsFullNameAt(ByteSource& source, std::uint64_t directoryPosition);
+
+struct CollectionMembers {
+    std::optional<std::uint32_t> numFonts;  // as the header holds it; empty when the header is cut off
+    std::vector<std::uint32_t> offsets;  // of the first min(numFonts, limit) members, as far as the source holds them
+};
+
+// The directory offsets of a collection's members, however many: unlike the
+// readers above, which read the first 10, for callers that want them all.
+CollectionMembers readCollectionMembers(ByteSource& source, std::uint32_t limit);
 
 }  // namespace fontfile

@@ -79,8 +79,9 @@ std::optional<NameHeader> decodeNameHeader(std::span<const std::uint8_t> bytes) 
 
 std::optional<NameRecord> decodeNameRecord(std::span<const std::uint8_t> bytes) {
     return decodeStructure<NameRecord>(bytes, [](BigEndianReader& r, NameRecord& n) {
-        // platformID, encodingID and languageID, nameID, length, offset
-        return r.u16(n.platformID) && r.skip(4) && r.u16(n.nameID) && r.u16(n.length) && r.u16(n.offset);
+        // platformID, encodingID (not examined), languageID, nameID, length, offset
+        return r.u16(n.platformID) && r.skip(2) && r.u16(n.languageID) && r.u16(n.nameID) && r.u16(n.length) &&
+               r.u16(n.offset);
     });
 }
 
@@ -145,6 +146,10 @@ bool readNameString(ByteSource& source, const NameString& string, NameSlot& slot
 
 bool isFullName(const NameRecord& record) {
     return record.platformID == kMacintoshPlatform && record.nameID == kFullNameId;
+}
+
+bool isWindowsFullName(const NameRecord& record) {
+    return record.platformID == kWindowsPlatform && record.nameID == kFullNameId;
 }
 
 // The header of a name table and its records. Speed: the records are read a
@@ -220,14 +225,39 @@ std::optional<NameString> lastFullName(ByteSource& source, std::uint32_t tableOf
 
 }  // namespace
 
-void readNameTable(ByteSource& source, std::uint32_t tableOffset, NameSlot& slot) {
+bool readNameTable(ByteSource& source, std::uint32_t tableOffset, NameSlot& slot) {
     // Every full-name record overwrites the slot, so the last one whose string
     // can be read wins. Only that string is read: the work is bounded by the
     // bytes of the table, not by its count of records, however many there are.
     const auto last = lastFullName(source, tableOffset);
-    if (!last || readNameString(source, *last, slot)) return;
+    if (!last) return false;
+    if (readNameString(source, *last, slot)) return true;
     // Its string is cut off: the source's size tells which one is whole.
-    if (const auto whole = lastFullName(source, tableOffset, source.size())) readNameString(source, *whole, slot);
+    const auto whole = lastFullName(source, tableOffset, source.size());
+    return whole && readNameString(source, *whole, slot);
+}
+
+std::optional<std::vector<std::uint8_t>> readWindowsFullName(ByteSource& source, std::uint32_t tableOffset) {
+    NameTableReader table(source, tableOffset);
+    const auto& header = table.header();
+    if (!header) return std::nullopt;
+    const std::uint64_t storage = std::uint64_t{tableOffset} + header->stringOffset;
+    const auto size = source.size();
+    std::optional<NameString> english, any;
+    for (std::uint32_t r = 0; r < header->count && !english; ++r) {
+        const auto record = decodeNameRecord(table.recordBytes(r));
+        if (!record) break;
+        if (!isWindowsFullName(*record)) continue;
+        const NameString string{storage + record->offset, std::min<std::size_t>(record->length, kMaxWindowsNameSize)};
+        if (!holdsWhole(size, string)) continue;
+        if (record->languageID == kUnitedStatesEnglish) english = string;
+        if (!any) any = string;
+    }
+    const auto chosen = english ? english : any;
+    if (!chosen) return std::nullopt;
+    std::vector<std::uint8_t> bytes(chosen->kept);
+    if (source.readAt(chosen->position, bytes) != bytes.size()) return std::nullopt;
+    return bytes;
 }
 
 }  // namespace fontfile

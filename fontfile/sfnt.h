@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "fontfile/byte_source.h"
 
@@ -29,7 +30,11 @@ inline constexpr std::size_t kMemberOffsetSize = 4;  // each of tableDirectoryOf
 inline constexpr std::uint32_t kMaxMembersRead = 10;
 
 inline constexpr std::uint16_t kMacintoshPlatform = 1;
+inline constexpr std::uint16_t kWindowsPlatform = 3;
+inline constexpr std::uint16_t kUnitedStatesEnglish = 0x0409;  // a Windows languageID
 inline constexpr std::uint16_t kFullNameId = 4;
+// The most of a Windows name's UTF-16BE string that is kept: 512 code units.
+inline constexpr std::size_t kMaxWindowsNameSize = 1024;
 
 using Tag = std::array<std::uint8_t, 4>;
 inline constexpr Tag kOs2Tag{'O', 'S', '/', '2'};
@@ -79,6 +84,7 @@ struct NameHeader {
 
 struct NameRecord {
     std::uint16_t platformID = 0;
+    std::uint16_t languageID = 0;
     std::uint16_t nameID = 0;
     std::uint16_t length = 0;
     std::uint16_t offset = 0;
@@ -103,7 +109,15 @@ TableScan scanTableDirectory(ByteSource& source, std::uint64_t directoryPosition
 // name-ID-4 record overwrites it, so the last one wins. A name longer than 99
 // bytes keeps its first 99; a record whose string, or the part of it kept,
 // is cut off by the end of the source is passed over, and the records stop at
-// the first one that is cut off. Only the winning string is read.
-void readNameTable(ByteSource& source, std::uint32_t tableOffset, NameSlot& slot);
+// the first one that is cut off. Only the winning string is read. True when
+// a name was written.
+bool readNameTable(ByteSource& source, std::uint32_t tableOffset, NameSlot& slot);
+
+// The Windows-platform full name (platform 3, name ID 4) of the name table
+// at `tableOffset`, as the UTF-16BE bytes of its string, at most
+// kMaxWindowsNameSize of them: the first US English record whose string lies
+// whole, else the first of any language. The records stop at the first one
+// that is cut off. Nothing when no such record has a whole string.
+std::optional<std::vector<std::uint8_t>> readWindowsFullName(ByteSource& source, std::uint32_t tableOffset);
 
 }  // namespace fontfile

@@ -21,7 +21,9 @@
 // none; each record holds what the in-memory parse of its file gives (an
 // empty one when the file is not read), with
 // collections counted as at most 10 members and nothing past the count; the
-// list holds one line per font.
+// list holds one line per font. The font catalog, which the command-line
+// tool reads through, lists the very same faces with the same ranges and
+// names, in the same order, when it keeps the program's capacities.
 #include <unistd.h>
 
 #include <algorithm>
@@ -40,6 +42,7 @@
 
 #include "fontfile/font_reader.h"
 #include "fuzz_support.h"
+#include "inventory/font_catalog.h"
 #include "inventory/font_inventory.h"
 #include "platform/platform.h"
 #include "selection/matching.h"
@@ -194,6 +197,36 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
+// The catalog's faces, one for each record of the inventory, in its order.
+void checkCatalogAgrees(const inventory::FontInventory& fonts) {
+    inventory::CatalogRequest request;
+    request.folders = {folder.string()};
+    request.windowsNames = request.characterMaps = true;  // read along, for the sanitizers
+    const auto catalog = inventory::buildCatalog(request);
+    std::size_t at = 0;
+    const auto check = [&](std::string_view fileName, std::uint32_t member, const inventory::FontRecord& record,
+                           std::string_view name) {
+        FUZZ_CHECK(at < catalog.faces.size());
+        const auto& face = catalog.faces[at++];
+        FUZZ_CHECK(catalog.files[face.file].name == fileName && face.member == member);
+        FUZZ_CHECK(face.ranges == record.ranges && inventory::slotText(face.macName) == name);
+    };
+    for (std::int32_t i = 0; i < fonts.singleCount; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        check(inventory::slotText(fonts.singleFileNames[k]), 0, fonts.singleRecords[k],
+              inventory::slotText(fonts.singleFullNames[k]));
+    }
+    for (std::int32_t c = 0; c < fonts.collectionCount; ++c) {
+        const auto k = static_cast<std::size_t>(c);
+        for (std::int32_t m = 0; m < fonts.memberCounts[k]; ++m) {
+            const auto& record = fonts.collectionRecords[k * inventory::MaxMembers + static_cast<std::size_t>(m)];
+            check(inventory::slotText(fonts.collectionFileNames[k]), static_cast<std::uint32_t>(m), record,
+                  inventory::slotText(record.fullName));
+        }
+    }
+    FUZZ_CHECK(at == catalog.faces.size());
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     emptyFolder();
     std::map<std::string, Expected> files;
@@ -227,6 +260,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     inventory::FontInventory fonts;
     inventory::buildInventory(fonts, folder.string());
     checkInventory(fonts, files);
+    checkCatalogAgrees(fonts);
     inventory::releaseInventory(fonts);
     FUZZ_CHECK(!fonts.singleFileNames && !fonts.singleFullNames && !fonts.singleRecords);
     FUZZ_CHECK(!fonts.collectionFileNames && !fonts.collectionRecords);

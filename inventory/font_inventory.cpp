@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "fontfile/font_reader.h"
+#include "inventory/folder_search.h"
 
 namespace inventory {
 
@@ -21,58 +22,16 @@ std::unique_ptr<T[]> allocateZeroed(std::size_t count) {
     return std::unique_ptr<T[]>(new (std::nothrow) T[count]());
 }
 
-// A path in a 260-byte buffer of the build rather than on the heap.
-using PathBuffer = std::array<char, platform::kMaxPath>;
-
-// "<folder>\<name>" into `path`; false when it would not fit: a cut path
-// could name another file.
-bool joinPath(std::string_view folder, std::string_view name, PathBuffer& path) {
-    if (folder.size() + 1 + name.size() >= platform::kMaxPath) return false;
-    auto end = std::copy(folder.begin(), folder.end(), path.begin());
-    *end++ = '\\';
-    *std::copy(name.begin(), name.end(), end) = '\0';
-    return true;
-}
-
-bool isFile(const platform::FoundEntry& entry) { return (entry.attributes & platform::kFileAttributeDirectory) == 0; }
-
-// File names that a search found, each ended by a zero, back to back.
-// Speed: one buffer for a whole folder rather than one string per name.
-struct FoundNames {
-    std::string text;
-    std::size_t count = 0;
-};
-
-// The names of the files (not directories) that match `filePattern` in
-// `folder`, at most `limit`, in search order. One search gives both the count
-// and the names, so no slot can be left without a file. Without a fonts
-// directory there are none.
-FoundNames findFiles(const std::string& folder, const char* filePattern, std::size_t limit) {
-    FoundNames names;
-    PathBuffer pattern;
-    if (folder.empty() || !joinPath(folder, filePattern, pattern)) return names;
-    platform::FileSearch search(pattern.data());
-    platform::FoundEntry entry;
-    while (names.count < limit && search.next(entry)) {
-        if (!isFile(entry) || entry.fileName.size() >= platform::kMaxPath) continue;
-        names.text.append(entry.fileName).push_back('\0');  // a file name holds no zero byte
-        ++names.count;
-    }
-    return names;
-}
-
 // Gives each found file a zero-filled name slot; returns the file count.
 std::int32_t enumerate(const std::string& folder, const char* filePattern, std::size_t limit,
                        std::unique_ptr<FileNameSlot[]>& slots) {
+    // One search gives both the count and the names, so no slot can be left
+    // without a file.
     const auto names = findFiles(folder, filePattern, limit);
     slots = allocateZeroed<FileNameSlot>(names.count);
     if (!slots) return 0;
-    std::string_view rest = names.text;
-    for (std::size_t i = 0; i < names.count; ++i) {
-        const auto name = rest.substr(0, rest.find('\0'));
-        std::copy(name.begin(), name.end(), slots[i].begin());
-        rest.remove_prefix(name.size() + 1);
-    }
+    std::size_t i = 0;
+    names.forEach([&](std::string_view name) { std::copy(name.begin(), name.end(), slots[i++].begin()); });
     return static_cast<std::int32_t>(names.count);
 }
 

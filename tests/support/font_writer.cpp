@@ -173,9 +173,14 @@ FontWriter& FontWriter::declaredNumTables(std::uint16_t numTables) {
     return *this;
 }
 
+FontWriter& FontWriter::sfntVersion(std::uint32_t version) {
+    sfntVersion_ = version;
+    return *this;
+}
+
 Bytes FontWriter::build(std::uint32_t base) const {
     Bytes out;
-    putU32(out, 0x00010000);  // sfntVersion
+    putU32(out, sfntVersion_);
     putU16(out, numTables_.value_or(static_cast<std::uint16_t>(tables_.size())));
     putU16(out, 0);
     putU16(out, 0);

@@ -98,6 +98,8 @@ public:
     // A record whose offset points at `offset` and that adds no data.
     FontWriter& tableAt(const std::string& tag, std::uint32_t offset);
     FontWriter& declaredNumTables(std::uint16_t numTables);
+    // 0x00010000 (TrueType outlines) unless told: 'OTTO' for CFF outlines.
+    FontWriter& sfntVersion(std::uint32_t version);
 
     Bytes build(std::uint32_t base = 0) const;
     std::size_t directorySize() const { return 12 + 16 * tables_.size(); }
@@ -110,6 +112,7 @@ private:
     };
     std::vector<Table> tables_;
     std::optional<std::uint16_t> numTables_;
+    std::uint32_t sfntVersion_ = 0x00010000;
 };
 
 // A single font with an OS/2 table and, unless `fullName` is empty, a name

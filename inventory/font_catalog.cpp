@@ -1,0 +1,208 @@
+#include "inventory/font_catalog.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <unordered_set>
+
+#include "fontfile/diagnostics.h"
+#include "fontfile/font_reader.h"
+#include "inventory/folder_search.h"
+#include "inventory/font_inventory.h"
+#include "platform/ascii.h"
+
+namespace inventory {
+
+namespace {
+
+using fontfile::TableScan;
+using Outcome = TableScan::Outcome;
+
+constexpr std::array kFormats{FontFormat::ttf, FontFormat::otf, FontFormat::ttc, FontFormat::otc};
+constexpr std::array<const char*, 4> kPatterns{"*.ttf", "*.otf", "*.ttc", "*.otc"};
+constexpr std::uint32_t kProgramMembers = fontfile::kMaxMembersRead;
+constexpr std::uint32_t kOs2VersionSize = 2;
+
+bool wanted(const CatalogRequest& request, FontFormat format) {
+    return std::find(request.formats.begin(), request.formats.end(), format) != request.formats.end();
+}
+
+std::uint16_t os2VersionOf(const fontfile::Os2Prefix& prefix) {
+    std::uint16_t version = 0;
+    fontfile::BigEndianReader(std::span(prefix).first(kOs2VersionSize)).u16(version);
+    return version;
+}
+
+// Reads the catalog's files, one open each, and adds their faces.
+class CatalogReader {
+public:
+    CatalogReader(const CatalogRequest& request, FontCatalog& catalog) : request_(request), catalog_(catalog) {}
+
+    void readSingle(std::uint32_t file) {
+        fontfile::FileSource source;
+        CatalogFace face{.file = file};
+        if (!openFile(file, source)) return catalog_.faces.push_back(face);  // listed without name or ranges
+        fontfile::Os2Prefix prefix{};
+        const auto os2 = fontfile::parseOs2PrefixAt(source, 0, prefix);
+        if (os2 == Outcome::shortRecord) fontfile::reportOs2NotFound();
+        if (os2 == Outcome::found) face.os2Version = os2VersionOf(prefix);
+        face.ranges = fontfile::rangesOf(prefix);
+        const auto name = fontfile::parseFullNameAt(source, 0, face.macName, &face.hasMacName);
+        if (name.outcome == Outcome::shortRecord) fontfile::failOnShortTableRecord(name.recordIndex);
+        if (name.outcome == Outcome::notFound) fontfile::reportNoNameTable(path_.data());
+        readExtras(source, 0, face);
+        catalog_.faces.push_back(std::move(face));
+    }
+
+    // As the program reads a collection: every member's OS/2 prefix first,
+    // stopping at a member whose directory is cut off, then every member's
+    // name, a cut-off directory ending the process.
+    void readCollection(std::uint32_t file) {
+        fontfile::FileSource source;
+        if (!openFile(file, source)) return;
+        const auto members = fontfile::readCollectionMembers(source, memberLimit());
+        catalog_.files[file].numFonts = members.numFonts;
+        if (!members.numFonts) return;
+        const auto first = catalog_.faces.size();
+        const auto count = request_.allMembers ? members.offsets.size() : std::min(*members.numFonts, kProgramMembers);
+        for (std::uint32_t m = 0; m < count; ++m) catalog_.faces.push_back({.file = file, .member = m});
+        const auto faces = std::span(catalog_.faces).subspan(first);
+        const auto readable = std::min(faces.size(), members.offsets.size());
+
+        for (std::size_t m = 0; m < readable; ++m) {
+            fontfile::Os2Prefix prefix{};
+            const auto os2 = fontfile::parseOs2PrefixAt(source, members.offsets[m], prefix);
+            if (os2 == Outcome::shortRecord) {
+                fontfile::reportOs2NotFound();
+                break;
+            }
+            if (os2 == Outcome::found) faces[m].os2Version = os2VersionOf(prefix);
+            faces[m].ranges = fontfile::rangesOf(prefix);
+        }
+        for (std::size_t m = 0; m < readable; ++m) {
+            const auto name =
+                fontfile::parseFullNameAt(source, members.offsets[m], faces[m].macName, &faces[m].hasMacName);
+            if (name.outcome == Outcome::shortRecord) fontfile::failOnShortTableRecord(name.recordIndex);
+        }
+        for (std::size_t m = 0; m < readable; ++m) readExtras(source, members.offsets[m], faces[m]);
+    }
+
+private:
+    std::uint32_t memberLimit() const {
+        return request_.allMembers ? std::numeric_limits<std::uint32_t>::max() : kProgramMembers;
+    }
+
+    // A path that does not fit 259 characters is not opened: a cut path could
+    // name another file.
+    bool openFile(std::uint32_t file, fontfile::FileSource& source) {
+        const auto& entry = catalog_.files[file];
+        return joinPath(entry.directory, entry.name, path_) && source.open(path_.data());
+    }
+
+    void readExtras(fontfile::ByteSource& source, std::uint64_t directory, CatalogFace& face) const {
+        if (request_.windowsNames) face.windowsName = fontfile::parseWindowsFullNameAt(source, directory);
+        if (request_.characterMaps) face.characterMap = fontfile::parseCharacterMap(source, directory);
+    }
+
+    const CatalogRequest& request_;
+    FontCatalog& catalog_;
+    PathBuffer path_{};
+};
+
+// The files found so far, each by its full path with backslashes and letters
+// folded, as Windows compares paths: a file reached twice (a folder named
+// twice, a registered file inside a folder read) is read once. The names of
+// one search are never each other's twins, even where the file system tells
+// case apart: they are only checked against what earlier sources found.
+class SeenPaths {
+public:
+    bool seen(std::string_view directory, std::string_view name) const { return seen_.contains(key(directory, name)); }
+    void add(std::string_view directory, std::string_view name) { seen_.insert(key(directory, name)); }
+
+private:
+    static std::string key(std::string_view directory, std::string_view name) {
+        std::string key;
+        key.reserve(directory.size() + 1 + name.size());
+        key.append(directory).append("\\").append(name);
+        for (auto& c : key) c = c == '/' ? '\\' : platform::toUpperAscii(c);
+        return key;
+    }
+
+    std::unordered_set<std::string> seen_;
+};
+
+void addFolderFiles(const CatalogRequest& request, bool collections, std::size_t& collectionRoom, SeenPaths& seen,
+                    FontCatalog& catalog) {
+    for (const auto& folder : request.folders) {
+        for (std::size_t f = 0; f < kFormats.size(); ++f) {
+            if (isCollection(kFormats[f]) != collections || !wanted(request, kFormats[f])) continue;
+            const auto limit = collections ? collectionRoom : std::numeric_limits<std::size_t>::max();
+            const auto names = findFiles(folder, kPatterns[f], limit);
+            if (collections && !request.allMembers) collectionRoom -= names.count;
+            const auto first = catalog.files.size();
+            names.forEach([&](std::string_view name) {
+                if (!seen.seen(folder, name))
+                    catalog.files.push_back({folder, std::string(name), kFormats[f], std::nullopt});
+            });
+            for (auto k = first; k < catalog.files.size(); ++k) seen.add(folder, catalog.files[k].name);
+        }
+    }
+}
+
+void addSingleFiles(const CatalogRequest& request, bool collections, std::size_t& collectionRoom, SeenPaths& seen,
+                    FontCatalog& catalog) {
+    for (const auto& path : request.files) {
+        const auto split = path.find_last_of("\\/");
+        const auto directory = split == std::string::npos ? std::string() : path.substr(0, split);
+        const auto name = split == std::string::npos ? path : path.substr(split + 1);
+        const auto format = formatOfFileName(name);
+        if (!format || isCollection(*format) != collections || !wanted(request, *format)) continue;
+        if (collections && !request.allMembers && collectionRoom == 0) continue;
+        if (seen.seen(directory, name)) continue;
+        seen.add(directory, name);
+        if (collections && !request.allMembers) --collectionRoom;
+        catalog.files.push_back({directory, name, *format, std::nullopt});
+    }
+}
+
+}  // namespace
+
+std::string_view formatName(FontFormat format) {
+    constexpr std::array<std::string_view, 4> names{"ttf", "otf", "ttc", "otc"};
+    return names[static_cast<std::size_t>(format)];
+}
+
+std::optional<FontFormat> formatOfFileName(std::string_view fileName) {
+    const auto dot = fileName.rfind('.');
+    if (dot == std::string_view::npos) return std::nullopt;
+    for (const auto format : kFormats) {
+        if (platform::equalIgnoringAsciiCase(fileName.substr(dot + 1), formatName(format))) return format;
+    }
+    return std::nullopt;
+}
+
+FontCatalog buildCatalog(const CatalogRequest& request) {
+    FontCatalog catalog;
+    // As the program does: every search ends before the first font is read,
+    // single fonts are read before collections, and only the first 50
+    // collection files are kept unless every member is asked for.
+    std::size_t collectionRoom = request.allMembers ? std::numeric_limits<std::size_t>::max() : MaxCollections;
+    SeenPaths seen;
+    addFolderFiles(request, false, collectionRoom, seen, catalog);
+    addSingleFiles(request, false, collectionRoom, seen, catalog);
+    const auto singles = static_cast<std::uint32_t>(catalog.files.size());
+    addFolderFiles(request, true, collectionRoom, seen, catalog);
+    addSingleFiles(request, true, collectionRoom, seen, catalog);
+
+    CatalogReader reader(request, catalog);
+    for (std::uint32_t file = 0; file < catalog.files.size(); ++file) {
+        if (file < singles) {
+            reader.readSingle(file);
+        } else {
+            reader.readCollection(file);
+        }
+    }
+    return catalog;
+}
+
+}  // namespace inventory

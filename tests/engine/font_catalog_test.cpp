@@ -1,0 +1,168 @@
+// The font catalog that the command-line tool reads through: every member,
+// OpenType files, any number of folders and files, Windows names.
+#include "inventory/font_catalog.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine_test_helpers.h"
+#include "fontfile/font_reader.h"
+#include "platform/ascii.h"
+#include "reader_checks.h"
+
+namespace {
+
+using enginetest::TempFolder;
+using inventory::CatalogRequest;
+using inventory::FontFormat;
+using namespace testfonts;
+
+// "<name>  (<file>) member <m>" of every face, in the catalog's order.
+std::vector<std::string> facesOf(const inventory::FontCatalog& catalog) {
+    std::vector<std::string> faces;
+    for (const auto& face : catalog.faces) {
+        faces.push_back(std::string(inventory::slotText(face.macName)) + " (" + catalog.files[face.file].name + ") " +
+                        std::to_string(face.member));
+    }
+    return faces;
+}
+
+Bytes collectionOf(int members, const std::string& stem) {
+    CollectionWriter collection;
+    for (int m = 0; m < members; ++m) collection.member(simpleFont({1u << m, 0, 0, 0}, stem + std::to_string(m)));
+    return collection.build();
+}
+
+// UTF-16BE bytes of ASCII text, as a name record holds a Windows name.
+std::string utf16be(const std::string& text) {
+    std::string bytes;
+    for (char c : text) bytes += {'\0', c};
+    return bytes;
+}
+
+NameEntry windowsName(const std::string& text, std::uint16_t language) { return {utf16be(text), 3, 4, 1, language}; }
+
+TEST(FontCatalogMembers, EveryMemberOnlyWhenAskedTheProgramsTenOtherwise) {
+    TempFolder folder;
+    folder.write("twelve.ttc", collectionOf(12, "M"));
+    CatalogRequest request{.folders = {folder.enginePath()}};
+
+    auto catalog = inventory::buildCatalog(request);
+    ASSERT_EQ(catalog.faces.size(), 10u);
+    EXPECT_EQ(catalog.files[0].numFonts, 12u);
+
+    request.allMembers = true;
+    catalog = inventory::buildCatalog(request);
+    ASSERT_EQ(catalog.faces.size(), 12u);
+    EXPECT_EQ(facesOf(catalog)[11], "M11 (twelve.ttc) 11");
+    EXPECT_EQ(catalog.faces[11].ranges, (fontfile::UnicodeRangeSet{1u << 11, 0, 0, 0}));
+}
+
+TEST(FontCatalogMembers, FiftyCollectionFilesUnlessEveryMemberIsAsked) {
+    TempFolder folder;
+    for (int k = 0; k < 52; ++k) folder.write("c" + std::to_string(100 + k) + ".ttc", collectionOf(1, "C"));
+    CatalogRequest request{.folders = {folder.enginePath()}};
+    EXPECT_EQ(inventory::buildCatalog(request).files.size(), 50u);
+    request.allMembers = true;
+    EXPECT_EQ(inventory::buildCatalog(request).files.size(), 52u);
+}
+
+TEST(FontCatalogMembers, ACountTheFileDoesNotBackTakesOnlyTheOffsetsThatAreThere) {
+    CollectionWriter collection;
+    collection.member(simpleFont({1, 0, 0, 0}, "Only")).declaredNumFonts(0xFFFFFFFFu);
+    CountingSource source(collection.build());
+    const auto members = fontfile::readCollectionMembers(source, 0xFFFFFFFFu);
+    EXPECT_EQ(members.numFonts, 0xFFFFFFFFu);
+    // The one offset, then the directory and tables read as offsets: never
+    // more than the file holds.
+    EXPECT_LE(members.offsets.size(), source.size() / 4);
+    ASSERT_FALSE(members.offsets.empty());
+    EXPECT_LE(source.reads, 3u);
+}
+
+TEST(FontCatalogFormats, OpenTypeFilesAndCffCollectionsWhenTheirFormatsAreAsked) {
+    TempFolder folder;
+    folder.write("a.ttf", simpleFont({1, 0, 0, 0}, "TrueType").build());
+    auto cff = simpleFont({2, 0, 0, 0}, "Cff single");
+    folder.write("b.OTF", cff.sfntVersion(0x4F54544F).table("CFF ", Bytes(40, 7)).build());
+    CollectionWriter otc;
+    for (const char* name : {"Cff member 0", "Cff member 1"}) {
+        otc.member(simpleFont({4, 0, 0, 0}, name).sfntVersion(0x4F54544F).table("CFF ", Bytes(40, 7)));
+    }
+    folder.write("c.otc", otc.build());
+
+    CatalogRequest request{.folders = {folder.enginePath()}};
+    EXPECT_EQ(facesOf(inventory::buildCatalog(request)), (std::vector<std::string>{"TrueType (a.ttf) 0"}));
+
+    request.formats = {FontFormat::otc, FontFormat::otf, FontFormat::ttf};
+    const auto catalog = inventory::buildCatalog(request);
+    EXPECT_EQ(facesOf(catalog), (std::vector<std::string>{"TrueType (a.ttf) 0", "Cff single (b.OTF) 0",
+                                                          "Cff member 0 (c.otc) 0", "Cff member 1 (c.otc) 1"}));
+    EXPECT_EQ(catalog.files[1].format, FontFormat::otf);
+    EXPECT_EQ(catalog.faces[3].ranges, (fontfile::UnicodeRangeSet{4, 0, 0, 0}));
+}
+
+TEST(FontCatalogSources, FilesOfTheSameNameInTwoFoldersAreBothListedOneFileReachedTwiceOnce) {
+    TempFolder system, user, elsewhere;
+    system.write("same.ttf", simpleFont({1, 0, 0, 0}, "Same").build());
+    user.write("same.ttf", simpleFont({1, 0, 0, 0}, "Same").build());
+    user.write("own.ttc", collectionOf(2, "Own"));
+    const auto inUserFolder = user.write("registered.TTF", simpleFont({1, 0, 0, 0}, "In the folder").build());
+    const auto registered = elsewhere.write("else.ttf", simpleFont({1, 0, 0, 0}, "Elsewhere").build());
+
+    auto shouted = inUserFolder;
+    for (auto& c : shouted) c = platform::toUpperAscii(c);
+    const auto catalog =
+        inventory::buildCatalog({.folders = {system.enginePath(), user.enginePath(), user.enginePath()},
+                                 .files = {inUserFolder, registered, shouted, elsewhere.enginePath() + "\\x.doc"}});
+    EXPECT_EQ(facesOf(catalog),
+              (std::vector<std::string>{"Same (same.ttf) 0", "In the folder (registered.TTF) 0", "Same (same.ttf) 0",
+                                        "Elsewhere (else.ttf) 0", "Own0 (own.ttc) 0", "Own1 (own.ttc) 1"}));
+    EXPECT_EQ(catalog.files[0].directory, system.enginePath());
+    EXPECT_EQ(catalog.files[2].directory, user.enginePath());
+}
+
+TEST(FontCatalogNames, WindowsNamesPreferUsEnglishThenTakeAnyLanguage) {
+    struct Case {
+        std::vector<NameEntry> names;
+        std::string mac;  // "-" for none
+        std::string windows;
+    };
+    const Case cases[] = {
+        {{{"Mac only"}}, "Mac only", "-"},
+        {{windowsName("Windows only", 0x0409)}, "-", "Windows only"},
+        {{{"Both, Mac"}, windowsName("Both, Windows", 0x0409)}, "Both, Mac", "Both, Windows"},
+        {{windowsName("Deutsch", 0x0407)}, "-", "Deutsch"},
+        {{windowsName("Deutsch", 0x0407), windowsName("English", 0x0409)}, "-", "English"},
+        {{windowsName("English", 0x0409), windowsName("Later", 0x0409)}, "-", "English"},
+        // A cut-off string is passed over; the next record serves.
+        {{{utf16be("Gone"), 3, 4, 1, 0x0409, 0xF000}, windowsName("Whole", 0x0407)}, "-", "Whole"},
+    };
+    for (const auto& c : cases) {
+        TempFolder folder;
+        folder.write("f.ttf",
+                     FontWriter().table("OS/2", os2Table({1, 0, 0, 0})).table("name", nameTable(c.names)).build());
+        const auto catalog = inventory::buildCatalog({.folders = {folder.enginePath()}, .windowsNames = true});
+        ASSERT_EQ(catalog.faces.size(), 1u);
+        const auto& face = catalog.faces[0];
+        EXPECT_EQ(face.hasMacName ? std::string(inventory::slotText(face.macName)) : "-", c.mac) << c.windows;
+        const auto windows = face.windowsName ? std::string(face.windowsName->begin(), face.windowsName->end()) : "-";
+        EXPECT_EQ(windows, c.windows == "-" ? "-" : utf16be(c.windows)) << c.windows;
+    }
+}
+
+TEST(FontCatalogNames, AnOddOrHugeWindowsStringIsKeptAsItsBytesUpToTheLimit) {
+    TempFolder folder;
+    const std::string odd = utf16be("Odd") + "X";
+    const std::string huge(3000, 'h');
+    folder.write("odd.ttf", FontWriter().table("name", nameTable({{odd, 3, 4, 1, 0x0409}})).build());
+    folder.write("huge.ttf", FontWriter().table("name", nameTable({{huge, 3, 4, 1, 0x0409}})).build());
+    const auto catalog = inventory::buildCatalog({.folders = {folder.enginePath()}, .windowsNames = true});
+    ASSERT_EQ(catalog.faces.size(), 2u);
+    EXPECT_EQ(catalog.faces[1].windowsName->size(), odd.size());  // odd.ttf comes second in folder order
+    EXPECT_EQ(catalog.faces[0].windowsName->size(), fontfile::kMaxWindowsNameSize);
+}
+
+}  // namespace
