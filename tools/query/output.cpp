@@ -1,0 +1,165 @@
+#include "query/output.h"
+
+#include <algorithm>
+#include <climits>
+#include <utility>
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+// After windows.h, whose types it uses.
+#include <shellapi.h>
+#endif
+
+namespace query {
+
+Sink fileSink(std::FILE* file) {
+    return [file](std::string_view bytes, TextEncoding) {
+        const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        return std::fflush(file) == 0 && written;
+    };
+}
+
+Output::Output(Sink sink) : sink_(std::move(sink)) { buffer_.reserve(kCapacity); }
+
+Output::~Output() { flush(); }
+
+void Output::write(std::string_view text, TextEncoding encoding) {
+    if (encoding != encoding_) {
+        flush();
+        encoding_ = encoding;
+    }
+    if (buffer_.size() + text.size() > kCapacity) flush();
+    if (text.size() > kCapacity) {
+        deliver(text);
+    } else {
+        buffer_ += text;
+    }
+}
+
+void Output::line(std::string_view text, TextEncoding encoding) {
+    write(text, encoding);
+    write("\n", encoding);
+}
+
+void Output::flush() {
+    if (buffer_.empty()) return;
+    deliver(buffer_);
+    buffer_.clear();
+}
+
+void Output::deliver(std::string_view bytes) {
+    if (!failed_ && !sink_(bytes, encoding_)) failed_ = true;
+}
+
+#ifdef _WIN32
+namespace {
+
+// A single conversion takes at most INT_MAX bytes; a longer write is cut
+// there, possibly inside a character. No line of the tool comes near.
+constexpr std::size_t kMaxConversion = INT_MAX;
+
+// Consoles before Windows 8 fail a write that does not fit the 64 KiB heap
+// they share with the program; 8,192 characters always fit. A pair of
+// surrogates is never split between two writes.
+constexpr std::size_t kConsoleChunk = 8192;
+
+bool writeConsole(HANDLE console, std::wstring_view text) {
+    while (!text.empty()) {
+        std::size_t count = std::min(text.size(), kConsoleChunk);
+        if (count < text.size() && text[count - 1] >= 0xD800 && text[count - 1] <= 0xDBFF) --count;
+        DWORD written = 0;
+        if (!WriteConsoleW(console, text.data(), static_cast<DWORD>(count), &written, nullptr) || written == 0) {
+            return false;
+        }
+        text.remove_prefix(std::min<std::size_t>(written, text.size()));
+    }
+    return true;
+}
+
+bool writeFile(HANDLE file, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const auto count = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), kMaxConversion));
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data(), count, &written, nullptr) || written == 0) return false;
+        bytes.remove_prefix(std::min<std::size_t>(written, bytes.size()));
+    }
+    return true;
+}
+
+// Line ends as the C runtime's text mode writes them, so that redirected
+// output keeps the form Windows tools read and the tool always wrote.
+std::string withCarriageReturns(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 16);
+    for (char c : bytes) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+bool writeStandardOutput(std::string_view bytes, TextEncoding encoding) {
+    std::fflush(stdout);  // what printf left in the C runtime goes first
+    const HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return false;
+    DWORD mode = 0;
+    if (!GetConsoleMode(handle, &mode)) return writeFile(handle, withCarriageReturns(bytes));
+    while (!bytes.empty()) {
+        const auto piece = bytes.substr(0, kMaxConversion);
+        if (!writeConsole(handle, consoleText(piece, encoding))) return false;
+        bytes.remove_prefix(piece.size());
+    }
+    return true;
+}
+
+std::string utf8FromWide(const wchar_t* text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1) return {};
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
+    out.pop_back();  // the terminating null that a length of -1 counts
+    return out;
+}
+
+}  // namespace
+
+std::wstring consoleText(std::string_view bytes, TextEncoding encoding) {
+    if (bytes.empty()) return {};
+    const UINT codePage = encoding == TextEncoding::utf8 ? CP_UTF8 : CP_ACP;
+    const int size = static_cast<int>(std::min(bytes.size(), kMaxConversion));
+    const int wide = MultiByteToWideChar(codePage, 0, bytes.data(), size, nullptr, 0);
+    if (wide <= 0) return {};
+    std::wstring out(static_cast<std::size_t>(wide), L'\0');
+    MultiByteToWideChar(codePage, 0, bytes.data(), size, out.data(), wide);
+    return out;
+}
+
+Output& standardOutput() {
+    static Output output(writeStandardOutput);
+    return output;
+}
+
+std::vector<std::string> utf8Arguments(int argc, char** argv) {
+    int count = 0;
+    if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        std::vector<std::string> arguments;
+        for (int i = 0; i < count; ++i) arguments.push_back(utf8FromWide(wide[i]));
+        LocalFree(wide);
+        return arguments;
+    }
+    return {argv, argv + argc};
+}
+
+#else
+
+Output& standardOutput() {
+    static Output output(fileSink(stdout));
+    return output;
+}
+
+std::vector<std::string> utf8Arguments(int argc, char** argv) { return {argv, argv + argc}; }
+
+#endif
+
+}  // namespace query

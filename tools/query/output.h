@@ -1,0 +1,74 @@
+// Standard output for meldrove-query: buffered so that lines go out in large
+// writes, and on Windows converted to UTF-16 for a console, which would
+// otherwise show UTF-8 names in the console's code page.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace query {
+
+// What the bytes given to Output are. Only a Windows console tells them
+// apart: UTF-8 is converted from UTF-8, the others from the ANSI code page.
+// Files, pipes and every POSIX output receive the bytes as they are, except
+// that a Windows file or pipe gets "\r\n" for each "\n", as the C runtime's
+// text mode wrote it before.
+enum class TextEncoding { bytes, utf8, ansi };
+
+// Where Output's buffers go, whole and in order, each in one encoding.
+// Returns false when the bytes could not be written.
+using Sink = std::function<bool(std::string_view bytes, TextEncoding encoding)>;
+
+// Writes with fwrite and flushes the stream, whatever the encoding.
+Sink fileSink(std::FILE* file);
+
+class Output {
+public:
+    static constexpr std::size_t kCapacity = 64 * 1024;
+
+    explicit Output(Sink sink);
+    // Flushes: an Output of static storage is flushed by std::exit too.
+    ~Output();
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+
+    // A write is never split between two buffers; one longer than kCapacity
+    // goes to the sink alone. A change of encoding flushes first.
+    void write(std::string_view text, TextEncoding encoding);
+    // `text` and "\n".
+    void line(std::string_view text, TextEncoding encoding);
+    void flush();
+    // True once the sink has failed; later output is dropped.
+    bool failed() const { return failed_; }
+
+private:
+    void deliver(std::string_view bytes);
+
+    Sink sink_;
+    std::string buffer_;
+    TextEncoding encoding_ = TextEncoding::bytes;
+    bool failed_ = false;
+};
+
+// The process's standard output, created on first use and flushed when the
+// process ends through main's return or std::exit (the engine exits with -1
+// from deep inside on a cut-off font). Whatever the C runtime still holds
+// from printf goes out before each of its buffers.
+Output& standardOutput();
+
+// The program's arguments, argv[0] first, in UTF-8. On Windows they are read
+// from the wide command line, since argv holds them in the ANSI code page and
+// loses what it cannot show; elsewhere they are argv as it is.
+std::vector<std::string> utf8Arguments(int argc, char** argv);
+
+#ifdef _WIN32
+// `bytes` as a console shows them: UTF-16 from UTF-8 for utf8, from the ANSI
+// code page otherwise.
+std::wstring consoleText(std::string_view bytes, TextEncoding encoding);
+#endif
+
+}  // namespace query

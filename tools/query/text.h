@@ -1,0 +1,107 @@
+// Text for meldrove-query's output: names decoded from the encodings of font
+// name tables into UTF-8, made safe for a terminal, or written as JSON.
+//
+// Hand-written rather than taken from utfcpp: its replace_invalid gives one
+// U+FFFD for a whole bad sequence and its continuation bytes, not one per
+// maximal subpart, and its utf16to8 throws on an unpaired surrogate where a
+// name must still be shown. JSON is written here rather than with
+// nlohmann/json because the Windows cross build has no such header; the
+// tests check this writer against that parser natively.
+#pragma once
+
+#include <concepts>
+#include <cstddef>
+#include <cstdint>
+#include <ranges>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace query {
+
+// Windows names (platform 3) are UTF-16BE. Surrogate pairs are joined; an
+// unpaired surrogate and an odd last byte become U+FFFD; U+0000 is kept.
+std::string utf8FromUtf16be(std::span<const std::uint8_t> bytes);
+
+// Macintosh names (platform 1, encoding 0) are Mac OS Roman: every byte
+// becomes exactly one code point, as Unicode's ROMAN.TXT maps it.
+std::string utf8FromMacRoman(std::string_view bytes);
+
+// `bytes` with every ill-formed sequence replaced by U+FFFD, one for each
+// maximal subpart (the practice the Unicode standard recommends), so that the
+// result is valid UTF-8 and well-formed text is never changed.
+std::string validUtf8(std::string_view bytes);
+
+// True when `text` holds a byte a terminal would act on: 0x00-0x1F or 0x7F.
+bool needsEscape(std::string_view text);
+
+// `text` with each byte 0x00-0x1F and 0x7F written as \xNN (upper-case hex),
+// so that no name can end a line or move the cursor. With
+// `doubleBackslashes`, a backslash becomes \\ so that the escapes cannot be
+// confused with the text; without it a Windows path stays as it reads.
+std::string escapeControls(std::string_view text, bool doubleBackslashes);
+
+// A JSON string literal, quotes included, of UTF-8 text (pass other bytes
+// through validUtf8 first: they are copied as they are). Escapes " and \ and
+// every control character U+0000-U+001F.
+std::string jsonString(std::string_view utf8);
+
+template <class T>
+concept JsonInteger = std::integral<T> && !std::same_as<T, bool> && !std::same_as<T, char>;
+
+template <class R>
+concept JsonArrayRange = std::ranges::input_range<R> && !std::convertible_to<const R&, std::string_view> &&
+                         (JsonInteger<std::ranges::range_value_t<R>> ||
+                          std::convertible_to<std::ranges::range_reference_t<const R>, std::string_view>);
+
+// One JSON object, written as its members are added, in that order:
+//   JsonObject().key("name").value(name).key("bits").value(bits).str()
+// key() returns a slot that takes exactly one value, so that a key without a
+// value or a value without a key does not compile.
+class JsonObject {
+public:
+    class [[nodiscard]] Slot {
+    public:
+        Slot(const Slot&) = delete;
+        Slot& operator=(const Slot&) = delete;
+
+        JsonObject& value(std::string_view utf8) && { return object_.put(jsonString(utf8)); }
+        // Without it a string literal would convert to bool.
+        JsonObject& value(const char* utf8) && { return object_.put(jsonString(utf8)); }
+        JsonObject& value(std::nullptr_t) && { return object_.put("null"); }
+        JsonObject& value(bool flag) && { return object_.put(flag ? "true" : "false"); }
+        template <JsonInteger T>
+        JsonObject& value(T number) && {
+            return object_.put(std::to_string(number));
+        }
+        // An array of integers or of strings.
+        template <JsonArrayRange R>
+        JsonObject& value(const R& items) && {
+            std::string text = "[";
+            for (const auto& item : items) {
+                if (text.size() > 1) text += ',';
+                if constexpr (JsonInteger<std::ranges::range_value_t<R>>) {
+                    text += std::to_string(item);
+                } else {
+                    text += jsonString(item);
+                }
+            }
+            return object_.put(text + "]");
+        }
+        JsonObject& value(const JsonObject& object) && { return object_.put(object.str()); }
+
+    private:
+        friend class JsonObject;
+        explicit Slot(JsonObject& object) : object_(object) {}
+        JsonObject& object_;
+    };
+
+    Slot key(std::string_view name);
+    std::string str() const { return "{" + members_ + "}"; }
+
+private:
+    JsonObject& put(std::string_view json);
+    std::string members_;
+};
+
+}  // namespace query
