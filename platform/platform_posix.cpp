@@ -169,6 +169,9 @@ std::string windowsDirectory() {
     return value ? std::string(value) : std::string();
 }
 
+// No registry: the files a user installed lie in their folder alone.
+std::vector<std::string> registeredUserFontFiles() { return {}; }
+
 struct FileSearch::State {
     Listing listing;
     std::size_t next = 0;
