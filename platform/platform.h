@@ -25,6 +25,17 @@ inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
 // has none. Elsewhere it is the value of the environment variable WINDIR.
 std::string windowsDirectory();
 
+// The folder of the fonts a user installed for themselves alone: the local
+// application data folder + "\Microsoft\Windows\Fonts". On Windows that
+// folder is the user's known folder, whatever the environment says; elsewhere
+// it is the value of LOCALAPPDATA. Nothing when there is none, or (Windows)
+// when its name has no spelling in the ANSI code page, not even a short one.
+//
+// The folder is given whatever its length: the caller checks that its paths
+// fit (kMaxPath) and can say why not, with the length. A path the engine joins
+// to it that would not fit is refused by the join, never cut.
+std::optional<std::string> userFontsFolder();
+
 // The font files registered for the user alone (HKEY_CURRENT_USER, key
 // Software\Microsoft\Windows NT\CurrentVersion\Fonts), in the registry's
 // value order (Windows keeps the order they were added in, Wine sorts them by

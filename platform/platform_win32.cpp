@@ -2,6 +2,9 @@
 #define WIN32_LEAN_AND_MEAN
 #define STRICT
 #include <windows.h>
+// after windows.h, which they need
+#include <knownfolders.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <climits>
@@ -104,6 +107,21 @@ std::string windowsDirectory() {
     const UINT length = GetWindowsDirectoryA(buffer, kMaxPath);
     if (length == 0 || length >= kMaxPath) return {};  // none, or it does not fit
     return std::string(buffer, length);
+}
+
+// The known folder rather than the LOCALAPPDATA variable: the variable is a
+// copy made at logon that a parent process may have changed or left out, and
+// GetEnvironmentVariableA would write a name outside the ANSI code page with
+// look-alike letters; the known folder comes in UTF-16 from the user's profile.
+std::optional<std::string> userFontsFolder() {
+    PWSTR local = nullptr;
+    std::optional<std::string> folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &local))) {
+        folder = toAnsiPath(local);
+    }
+    CoTaskMemFree(local);  // on failure too, as the call asks
+    if (!folder || folder->empty()) return std::nullopt;
+    return *folder + "\\Microsoft\\Windows\\Fonts";
 }
 
 std::vector<std::string> registeredUserFontFiles() {

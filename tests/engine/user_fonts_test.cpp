@@ -1,11 +1,13 @@
-// Where a user's own fonts are: on Windows the files the registry lists for
-// them. The registry tests run under Wine, whose prefix is shared by test
-// runs: they remove exactly what they add.
+// Where a user's own fonts are: their folder, and on Windows the files the
+// registry lists for them. The registry tests run under Wine, whose prefix is
+// shared by test runs: they remove exactly what they add.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #ifdef _WIN32
@@ -22,6 +24,7 @@ namespace {
 
 using enginetest::TempFolder;
 using platform::registeredUserFontFiles;
+using platform::userFontsFolder;
 
 TEST(UserFontPath, IsAbsoluteOnlyWhenNoWorkingFolderOrDriveCanChangeIt) {
     for (const char* path :
@@ -34,7 +37,58 @@ TEST(UserFontPath, IsAbsoluteOnlyWhenNoWorkingFolderOrDriveCanChangeIt) {
     }
 }
 
-#ifdef _WIN32
+#ifndef _WIN32
+
+using enginetest::EnvironmentScope;
+
+TEST(UserFontsFolder, IsLocalAppDataJoinedAsWindowsJoinsPaths) {
+    EnvironmentScope scope("LOCALAPPDATA", "/home/u/AppData/Local");
+    EXPECT_EQ(userFontsFolder(), "/home/u/AppData/Local\\Microsoft\\Windows\\Fonts");
+}
+
+TEST(UserFontsFolder, DoesNotDoubleASeparatorThatEndsLocalAppData) {
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"/home/u/Local/", "/home/u/Local\\Microsoft\\Windows\\Fonts"},
+        {"/home/u/Local//", "/home/u/Local\\Microsoft\\Windows\\Fonts"},
+        {"C:\\Users\\u\\Local\\", "C:\\Users\\u\\Local\\Microsoft\\Windows\\Fonts"},
+        {"/", "\\Microsoft\\Windows\\Fonts"},  // the root
+    };
+    for (const auto& [local, expected] : cases) {
+        EnvironmentScope scope("LOCALAPPDATA", local);
+        EXPECT_EQ(userFontsFolder(), expected) << local;
+    }
+}
+
+TEST(UserFontsFolder, IsNothingWithoutLocalAppData) {
+    {
+        EnvironmentScope scope("LOCALAPPDATA", nullptr);
+        EXPECT_EQ(userFontsFolder(), std::nullopt);
+    }
+    {
+        EnvironmentScope scope("LOCALAPPDATA", "");
+        EXPECT_EQ(userFontsFolder(), std::nullopt);
+    }
+}
+
+// The caller, not the platform, decides what to do with a folder whose paths
+// would not fit: it needs the length to say why.
+TEST(UserFontsFolder, IsGivenWhateverItsLength) {
+    const std::string local(platform::kMaxPath, 'a');
+    EnvironmentScope scope("LOCALAPPDATA", local.c_str());
+    EXPECT_EQ(userFontsFolder(), local + "\\Microsoft\\Windows\\Fonts");
+}
+
+TEST(UserFontsFolder, IsSearchedThroughThePlatformLikeAnyFolder) {
+    TempFolder local;
+    local.makeFolder("Microsoft/Windows/Fonts");
+    local.write("Microsoft/Windows/Fonts/mine.ttf", {1});
+    EnvironmentScope scope("LOCALAPPDATA", local.enginePath().c_str());
+    const auto folder = userFontsFolder();
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(enginetest::searchOrder(*folder, "*.ttf"), (std::vector<std::string>{"mine.ttf"}));
+}
+
+#else  // _WIN32
 
 constexpr char kUserFontsKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 
@@ -215,6 +269,41 @@ TEST(RegisteredUserFontFiles, AreSpelledInTheAnsiCodePageOrByTheirShortNames) {
     std::uint8_t read[4] = {};
     EXPECT_EQ(opened.readAt(0, read), 3u);
     EXPECT_EQ(read[2], 7);
+}
+
+// LOCALAPPDATA set, or unset for "", for the life of the object, both where
+// the system keeps it and in the C runtime's copy (_putenv changes both).
+class LocalAppDataScope {
+public:
+    explicit LocalAppDataScope(const std::string& value) : saved_(environmentVariable("LOCALAPPDATA")) {
+        _putenv(("LOCALAPPDATA=" + value).c_str());
+    }
+    ~LocalAppDataScope() { _putenv(("LOCALAPPDATA=" + saved_).c_str()); }
+    LocalAppDataScope(const LocalAppDataScope&) = delete;
+    LocalAppDataScope& operator=(const LocalAppDataScope&) = delete;
+
+private:
+    std::string saved_;
+};
+
+// Wine starts a program with LOCALAPPDATA naming the same folder as the known
+// folder, C:\users\<user>\AppData\Local; a changed or missing variable does
+// not move the folder.
+TEST(UserFontsFolder, IsInTheLocalKnownFolderWhateverTheEnvironmentSays) {
+    const auto local = environmentVariable("LOCALAPPDATA");
+    ASSERT_FALSE(local.empty());
+    const auto folder = userFontsFolder();
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(*folder, local + "\\Microsoft\\Windows\\Fonts");
+    EXPECT_TRUE(platform::isAbsoluteWindowsPath(*folder)) << *folder;
+    {
+        LocalAppDataScope elsewhere("D:\\elsewhere");
+        EXPECT_EQ(userFontsFolder(), folder);
+    }
+    {
+        LocalAppDataScope none("");
+        EXPECT_EQ(userFontsFolder(), folder);
+    }
 }
 
 #endif
