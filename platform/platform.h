@@ -1,7 +1,7 @@
 // The engine's only door to the operating system: the Windows directory, the
-// wildcard directory search and read-only file access. On Windows these are
-// the real API calls; elsewhere a small implementation with the same
-// semantics (backslash separators, case-insensitive patterns).
+// user's own fonts, the wildcard directory search and read-only file access.
+// On Windows these are the real API calls; elsewhere a small implementation
+// with the same semantics (backslash separators, case-insensitive patterns).
 #pragma once
 
 #include <array>
@@ -11,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -23,6 +24,28 @@ inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
 // The Windows directory, without a trailing separator; empty when the system
 // has none. Elsewhere it is the value of the environment variable WINDIR.
 std::string windowsDirectory();
+
+// The folder of the fonts a user installed for themselves alone: the local
+// application data folder + "\Microsoft\Windows\Fonts". On Windows that
+// folder is the user's known folder, whatever the environment says; elsewhere
+// it is the value of LOCALAPPDATA. Nothing when there is none, or (Windows)
+// when its name has no spelling in the ANSI code page, not even a short one.
+//
+// The folder is given whatever its length: the caller checks that its paths
+// fit (kMaxPath) and can say why not, with the length. A path the engine joins
+// to it that would not fit is refused by the join, never cut.
+std::optional<std::string> userFontsFolder();
+
+// The font files registered for the user alone (HKEY_CURRENT_USER, key
+// Software\Microsoft\Windows NT\CurrentVersion\Fonts), in the registry's
+// value order (Windows keeps the order they were added in, Wine sorts them by
+// name): every string value whose data, REG_EXPAND_SZ expanded, is an
+// absolute path that fits kMaxPath in the ANSI code page, by its short name
+// when only that has an ANSI spelling. Left out: other value types, paths too
+// long, paths with no ANSI spelling, and bare file names (relative paths),
+// which stand for the system fonts folder that the engine reads anyway.
+// Empty when the key is missing or cannot be read, and on every other system.
+std::vector<std::string> registeredUserFontFiles();
 
 struct FoundEntry {
     std::uint32_t attributes = 0;

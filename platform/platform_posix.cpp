@@ -169,6 +169,18 @@ std::string windowsDirectory() {
     return value ? std::string(value) : std::string();
 }
 
+std::optional<std::string> userFontsFolder() {
+    const char* value = std::getenv("LOCALAPPDATA");
+    if (!value || !*value) return std::nullopt;
+    std::string_view local = value;
+    // A separator at the end would be doubled by the join.
+    while (!local.empty() && (local.back() == '\\' || local.back() == '/')) local.remove_suffix(1);
+    return std::string(local) + "\\Microsoft\\Windows\\Fonts";
+}
+
+// No registry: the files a user installed lie in their folder alone.
+std::vector<std::string> registeredUserFontFiles() { return {}; }
+
 struct FileSearch::State {
     Listing listing;
     std::size_t next = 0;

@@ -2,19 +2,145 @@
 #define WIN32_LEAN_AND_MEAN
 #define STRICT
 #include <windows.h>
+// after windows.h, which they need
+#include <knownfolders.h>
+#include <shlobj.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstring>
+#include <string_view>
 
 #include "platform/native_file.h"
 #include "platform/platform.h"
+#include "platform/windows_path.h"
 
 namespace platform {
+
+namespace {
+
+// `text` in the ANSI code page, or nothing when a character of it has no
+// place there. Strict: the default conversion writes '?' or a look-alike
+// letter (best fit) instead, which would name another file or none.
+std::optional<std::string> toAnsi(std::wstring_view text) {
+    if (text.empty()) return std::string();
+    if (text.size() > INT_MAX) return std::nullopt;
+    const int length = static_cast<int>(text.size());
+    // UTF-8 as the ANSI code page has room for every character, but refuses
+    // the flag and the lossiness report: only a broken surrogate can fail.
+    const bool utf8 = GetACP() == CP_UTF8;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL lossy = FALSE;
+    BOOL* const lossyReport = utf8 ? nullptr : &lossy;
+    const int size = WideCharToMultiByte(CP_ACP, flags, text.data(), length, nullptr, 0, nullptr, lossyReport);
+    if (size <= 0 || lossy) return std::nullopt;
+    std::string ansi(static_cast<std::size_t>(size), '\0');
+    if (WideCharToMultiByte(CP_ACP, flags, text.data(), length, ansi.data(), size, nullptr, nullptr) != size) {
+        return std::nullopt;
+    }
+    return ansi;
+}
+
+// `path` as the A functions take it: in the ANSI code page, or, when a
+// character of it has no place there, by its short (8.3) name, which the
+// file system spells in ASCII as a rule (where the volume keeps short names
+// at all) and which is converted as strictly. The short name needs the file
+// to exist: a missing one gets nothing.
+std::optional<std::string> toAnsiPath(const std::wstring& path) {
+    if (auto ansi = toAnsi(path)) return ansi;
+    const DWORD size = GetShortPathNameW(path.c_str(), nullptr, 0);
+    if (size == 0) return std::nullopt;
+    std::wstring shortPath(size, L'\0');
+    const DWORD length = GetShortPathNameW(path.c_str(), shortPath.data(), size);
+    if (length == 0 || length >= size) return std::nullopt;
+    shortPath.resize(length);
+    return toAnsi(shortPath);
+}
+
+// The longest data of a value looked at, in bytes: ExpandEnvironmentStrings
+// takes and gives at most 32,767 characters, and a path the engine can open
+// is far shorter. Longer values are skipped unread.
+constexpr DWORD kLongestValueData = 32767 * sizeof(wchar_t);
+
+// The longest value name the registry allows, terminating zero included.
+constexpr DWORD kLongestValueName = 16384;
+
+// A string value's data up to its first zero: the registry does not promise
+// a terminating zero, nor an even byte count.
+std::wstring stringData(const std::vector<BYTE>& data, DWORD size) {
+    std::wstring text(std::min<std::size_t>(size, data.size()) / sizeof(wchar_t), L'\0');
+    std::memcpy(text.data(), data.data(), text.size() * sizeof(wchar_t));
+    return text.substr(0, text.find(L'\0'));
+}
+
+// `text` with its %VARIABLE% references expanded; nothing when it does not
+// fit ExpandEnvironmentStrings.
+std::optional<std::wstring> expanded(const std::wstring& text) {
+    const DWORD size = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+    if (size == 0) return std::nullopt;
+    std::wstring result(size, L'\0');
+    const DWORD written = ExpandEnvironmentStringsW(text.c_str(), result.data(), size);
+    if (written == 0 || written > size) return std::nullopt;
+    result.resize(written - 1);  // the count includes the terminating zero
+    return result;
+}
+
+// The file a value registers, or nothing when it registers none the engine
+// can open by itself.
+std::optional<std::string> registeredFile(DWORD type, const std::vector<BYTE>& data, DWORD size) {
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
+    auto path = stringData(data, size);
+    if (type == REG_EXPAND_SZ) {
+        auto full = expanded(path);
+        if (!full) return std::nullopt;
+        path = std::move(*full);
+    }
+    auto ansi = toAnsiPath(path);
+    if (!ansi || ansi->size() >= kMaxPath || !isAbsoluteWindowsPath(*ansi)) return std::nullopt;
+    return ansi;
+}
+
+}  // namespace
 
 std::string windowsDirectory() {
     char buffer[kMaxPath];
     const UINT length = GetWindowsDirectoryA(buffer, kMaxPath);
     if (length == 0 || length >= kMaxPath) return {};  // none, or it does not fit
     return std::string(buffer, length);
+}
+
+// The known folder rather than the LOCALAPPDATA variable: the variable is a
+// copy made at logon that a parent process may have changed or left out, and
+// GetEnvironmentVariableA would write a name outside the ANSI code page with
+// look-alike letters; the known folder comes in UTF-16 from the user's profile.
+std::optional<std::string> userFontsFolder() {
+    PWSTR local = nullptr;
+    std::optional<std::string> folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &local))) {
+        folder = toAnsiPath(local);
+    }
+    CoTaskMemFree(local);  // on failure too, as the call asks
+    if (!folder || folder->empty()) return std::nullopt;
+    return *folder + "\\Microsoft\\Windows\\Fonts";
+}
+
+std::vector<std::string> registeredUserFontFiles() {
+    std::vector<std::string> files;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", 0, KEY_QUERY_VALUE,
+                      &key) != ERROR_SUCCESS)
+        return files;
+    std::wstring name(kLongestValueName, L'\0');
+    std::vector<BYTE> data(kLongestValueData);
+    for (DWORD index = 0;; ++index) {
+        DWORD nameSize = kLongestValueName, type = REG_NONE, size = kLongestValueData;
+        const LONG status = RegEnumValueW(key, index, name.data(), &nameSize, nullptr, &type, data.data(), &size);
+        if (status == ERROR_MORE_DATA) continue;  // too long to be a path of ours
+        if (status != ERROR_SUCCESS) break;       // the end, or a key deleted meanwhile: stop either way
+        if (auto file = registeredFile(type, data, size)) files.push_back(std::move(*file));
+    }
+    RegCloseKey(key);
+    return files;
 }
 
 struct FileSearch::State {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -109,33 +110,37 @@ private:
 };
 
 #ifndef _WIN32
-// WINDIR set to `value`, or unset for nullptr, for the life of the object.
-class WindirScope {
+// The environment variable `name` set to `value`, or unset for nullptr, for
+// the life of the object.
+class EnvironmentScope {
 public:
-    explicit WindirScope(const char* value) {
-        if (const char* old = std::getenv("WINDIR")) {
-            saved_ = old;
-            had_ = true;
-        }
+    EnvironmentScope(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) saved_ = old;
         if (value) {
-            setenv("WINDIR", value, 1);
+            setenv(name, value, 1);
         } else {
-            unsetenv("WINDIR");
+            unsetenv(name);
         }
     }
-    ~WindirScope() {
-        if (had_) {
-            setenv("WINDIR", saved_.c_str(), 1);
+    ~EnvironmentScope() {
+        if (saved_) {
+            setenv(name_.c_str(), saved_->c_str(), 1);
         } else {
-            unsetenv("WINDIR");
+            unsetenv(name_.c_str());
         }
     }
-    WindirScope(const WindirScope&) = delete;
-    WindirScope& operator=(const WindirScope&) = delete;
+    EnvironmentScope(const EnvironmentScope&) = delete;
+    EnvironmentScope& operator=(const EnvironmentScope&) = delete;
 
 private:
-    std::string saved_;
-    bool had_ = false;
+    std::string name_;
+    std::optional<std::string> saved_;
+};
+
+// WINDIR set to `value`, or unset for nullptr, for the life of the object.
+class WindirScope : public EnvironmentScope {
+public:
+    explicit WindirScope(const char* value) : EnvironmentScope("WINDIR", value) {}
 };
 #endif
 
