@@ -17,6 +17,14 @@ bool lessInListOrder(std::string_view a, std::string_view b) {
     });
 }
 
+std::vector<std::size_t> listBoxOrder(const std::vector<std::string>& lines) {
+    std::vector<std::size_t> order(lines.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return lessInListOrder(lines[a], lines[b]); });
+    return order;
+}
+
 void SortedLineList::addString(std::string_view line) {
     lines_.emplace_back(line);
     sorted_ = false;

@@ -23,6 +23,10 @@ protected:
 // above 127 by their value, after every ASCII character.
 bool lessInListOrder(std::string_view a, std::string_view b);
 
+// The positions of `lines`, added to the list in this order, in the order
+// the list shows them.
+std::vector<std::size_t> listBoxOrder(const std::vector<std::string>& lines);
+
 class SortedLineList final : public ResultList {
 public:
     void resetContent() override { lines_.clear(); }

@@ -1,43 +1,105 @@
-// meldrove-query: the engine from a terminal. Builds the font inventory,
-// selects the named blocks, and prints the matching fonts in the order the
-// result list shows them.
+// meldrove-query: the engine from a terminal. By default it prints the
+// Windows program's answer, line for line: the fonts of the fonts folder whose
+// OS/2 Unicode ranges declare every named block, in the order the result
+// list shows them. Its options read more fonts (per-user ones, OpenType
+// files, every collection member), show real names, measure each font's
+// character map against the blocks, and write JSON Lines.
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "fontfile/diagnostics.h"
+#include "inventory/font_catalog.h"
 #include "inventory/font_inventory.h"
-#include "platform/ascii.h"
 #include "platform/platform.h"
+#include "query/options.h"
+#include "query/output.h"
+#include "query/report.h"
+#include "query/text.h"
+#include "selection/coverage_rows.h"
 #include "selection/matching.h"
-#include "selection/unicode_blocks.h"
+#include "selection/unicode_data.h"
 
 namespace {
 
+using query::QueryOptions;
+using query::TextEncoding;
+
 constexpr int kBadInput = 2;
 
-constexpr const char* kHelp = R"(Usage: meldrove-query [--fonts-dir DIR] [BLOCK ...]
-       meldrove-query --blocks
+constexpr const char* kHelp = R"(Usage: meldrove-query [OPTION ...] [BLOCK ...]
+       meldrove-query --blocks [--all] [--json]
        meldrove-query --help
 
-Lists the TrueType fonts (*.ttf, and the first 10 members of each *.ttc) of
-a fonts folder whose OS/2 Unicode ranges declare every named block, one line
-a font, sorted as the result list sorts them:
+Lists the fonts of a fonts folder whose OS/2 Unicode ranges declare every
+named block (every font without one), one line a font, sorted as the Windows
+program's result list sorts them:
   <full name>   (<file>)      a single-font file (three blanks)
   <full name>  (<file>)       a member of a collection (two blanks)
-With no BLOCK every font is listed.
+Without options this is the Windows program's answer, byte for byte: every
+*.ttf and the first 10 members of the first 50 *.ttc, Macintosh full names.
 
-  BLOCK            a block name as --blocks prints it, letters in either
-                   case; quote names with blanks: "Basic Latin"
-  --fonts-dir DIR  read DIR instead of the fonts folder of the Windows
-                   directory (WINDIR\fonts)
-  --blocks         print the 79 blocks: range bit and name
-  --help           print this text
+  BLOCK              a block as --blocks prints it, letters in either case;
+                     quote names with blanks: "Basic Latin"
+  --blocks [--all]   the 79 blocks of the block list: range bit and name;
+                     with --all also the bits it leaves out, as OpenType
+                     names them today (Phags-pa, Glagolitic, ...)
 
+Which fonts:
+  --fonts-dir DIR    read DIR instead of the fonts folder of the Windows
+                     directory; may be given more than once
+  --user-fonts       also read the per-user fonts: the folder
+                     LOCALAPPDATA\Microsoft\Windows\Fonts and, on Windows,
+                     the files registered under HKCU\Software\Microsoft\
+                     Windows NT\CurrentVersion\Fonts
+  --formats LIST     file kinds to read, of ttf, ttc, otf, otc (default
+                     ttf,ttc); otf and CFF fonts read like the others
+  --all-members      every member of every collection, and every collection
+When more than one folder or file is read, a line names its file by its
+full path.
+
+What they cover (Unicode @UNICODE@, from each font's character map):
+  --coverage         after each line, per named block, a TAB and
+                     "<block> <covered>/<total> declared|undeclared": the
+                     block's assigned code points that the font maps
+  --match declared|covered|both
+                     declared (default): the range bits, as the program;
+                     covered: the character map covers at least --min
+                     percent of every named block; both: the two together
+  --min PCT          the percentage for covered (default 100)
+  --near N           with covered or both, also the fonts that miss at most
+                     N code points in all; their lines end with a TAB and
+                     "near: <n> missing" (grep -P '\tnear:' finds them)
+  --missing[=N]      under each font, per block, a line that starts with a
+                     TAB: its first N missing code points (default 32)
+  --chars TEXT       only fonts whose character map holds every character
+  --codepoints LIST  the same for code points: U+0041,U+0400-U+04FF
+  --audit            instead of the fonts, one line per finding: the line,
+                     then TAB-separated the kind (sparse: a declared block
+                     covered below 10%; undeclared: a block covered at least
+                     50% without its bit; reserved or changed: a bit set
+                     that the font's OS/2 version reserves or gives another
+                     meaning), the bit, the block and the detail; for every
+                     font, or for those listed when blocks or characters
+                     are named
+
+How they are shown:
+  --names mac|windows|best
+                     mac (default): the Macintosh full name, raw, as the
+                     program shows it; windows: the Windows full name (US
+                     English first); best: the Windows one, else the
+                     Macintosh one; both in UTF-8
+  --json             JSON Lines: one object per font, in the order of the
+                     lines, every string UTF-8; with --blocks, the blocks
+  --help             print this text
+
+Names and file names are printed safely: bytes 0x00-0x1F and 0x7F as \xNN
+and then a backslash as \\, only on a line that holds such a byte.
 Diagnostics about damaged fonts go to standard error.
 Exit codes: 0 done; 2 bad input (unknown block or option, missing or
 unreadable fonts folder), nothing printed on standard output; 255 when a
@@ -50,41 +112,7 @@ int badInput(const std::string& message) {
     return kBadInput;
 }
 
-std::string folded(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), platform::toLowerAscii);
-    return out;
-}
-
-std::size_t editDistance(std::string_view a, std::string_view b) {
-    std::vector<std::size_t> row(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        std::size_t diagonal = row[0];
-        row[0] = i;
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            const std::size_t above = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-            diagonal = above;
-        }
-    }
-    return row[b.size()];
-}
-
-// The three row names nearest to `name`, nearest first.
-std::string closestBlocks(std::string_view name) {
-    std::vector<std::pair<std::size_t, int>> ranked;
-    const auto wanted = folded(name);
-    for (int row = 0; row < selection::kBlockCount; ++row) {
-        ranked.emplace_back(editDistance(wanted, folded(selection::blockName(row))), row);
-    }
-    std::stable_sort(ranked.begin(), ranked.end());
-    std::string names;
-    for (std::size_t i = 0; i < 3; ++i) {
-        names += (i ? ", \"" : "\"") + std::string(selection::blockName(ranked[i].second)) + "\"";
-    }
-    return names;
-}
+void note(const std::string& message) { std::fprintf(stderr, "meldrove-query: note: %s\n", message.c_str()); }
 
 // A path as this system's file functions take it: the engine joins with
 // backslashes, which only Windows reads as separators.
@@ -127,68 +155,114 @@ std::optional<std::string> defaultFontsFolder(std::string& why) {
     return folder;
 }
 
-struct Request {
-    std::optional<std::string> fontsDirectory;
-    std::vector<std::int32_t> bits;  // in block-list order
-};
+// A folder without the separators at its end, which the engine adds itself.
+std::string withoutTrailingSeparators(std::string folder) {
+    while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+    return folder;
+}
 
-void printBlocks() {
-    for (int row = 0; row < selection::kBlockCount; ++row) {
-        std::printf("%3d  %s\n", selection::blockRangeBit(row), std::string(selection::blockName(row)).c_str());
+void printBlocks(const query::ShowBlocks& request, query::Output& out) {
+    for (const auto& row : selection::coverageRows()) {
+        if (!row.inBlockList && !request.all) break;
+        if (request.json) {
+            query::JsonObject object;
+            object.key("name").value(row.name).key("bit").value(row.rangeBit);
+            object.key("block_list").value(row.inBlockList).key("blocks").value(row.spans);
+            object.key("assigned").value(row.assignedCount);
+            out.line(object.str(), TextEncoding::utf8);
+            continue;
+        }
+        char bit[8];
+        std::snprintf(bit, sizeof bit, "%3d  ", row.rangeBit);
+        std::string text = bit + std::string(row.name);
+        if (!row.inBlockList && row.spans != row.name) text += "  (" + std::string(row.spans) + ")";
+        out.line(text, TextEncoding::bytes);
     }
 }
 
-int listFonts(const Request& request) {
-    std::string why;
-    const auto folder = request.fontsDirectory ? request.fontsDirectory : defaultFontsFolder(why);
-    if (!folder) return badInput(why);
-    if (const auto problem = unsearchableFolder(*folder))
-        return badInput("cannot read fonts folder '" + *folder + "': " + *problem);
+// The program's answer over one folder: its own inventory and matching.
+void printProgramsAnswer(const QueryOptions& options, const std::string& folder, query::Output& out) {
+    inventory::buildInventory(inventory::fontInventory, folder);
+    std::vector<std::int32_t> bits;
+    for (const auto row : options.rows) bits.push_back(selection::coverageRows()[row].rangeBit);
+    selection::SortedLineList lines;
+    selection::listMatchingFonts(inventory::fontInventory, bits, lines);
+    inventory::releaseInventory();
+    for (const auto& line : lines.lines()) out.line(query::safeLine(line), TextEncoding::ansi);
+}
+
+struct Sources {
+    std::vector<std::string> folders;
+    std::vector<std::string> files;
+};
+
+// The folders and files to read, or why the request cannot be answered.
+std::variant<Sources, std::string> sourcesOf(const QueryOptions& options) {
+    Sources sources;
+    for (const auto& folder : options.fontsFolders) sources.folders.push_back(withoutTrailingSeparators(folder));
+    if (sources.folders.empty()) {
+        std::string why;
+        const auto folder = defaultFontsFolder(why);
+        if (!folder) return why;
+        sources.folders.push_back(*folder);
+    }
+    for (const auto& folder : sources.folders) {
+        if (const auto problem = unsearchableFolder(folder))
+            return "cannot read fonts folder '" + folder + "': " + *problem;
+    }
+    if (!options.userFonts) return sources;
+    // The per-user fonts are a bonus: what cannot be read is told, not fatal.
+    if (const auto folder = platform::userFontsFolder()) {
+        if (const auto problem = unsearchableFolder(*folder)) {
+            note("cannot read the per-user fonts folder '" + *folder + "' (" + *problem + "); going on without it");
+        } else {
+            sources.folders.push_back(withoutTrailingSeparators(*folder));
+        }
+    } else {
+        note("no per-user fonts folder (LOCALAPPDATA is not set)");
+    }
+    for (auto& file : platform::registeredUserFontFiles()) sources.files.push_back(std::move(file));
+    return sources;
+}
+
+int answer(const QueryOptions& options, query::Output& out) {
+    const auto sources = sourcesOf(options);
+    if (const auto* why = std::get_if<std::string>(&sources)) return badInput(*why);
+    const auto& [folders, files] = std::get<Sources>(sources);
 
     fontfile::setDiagnosticStream(stderr);
-    inventory::buildInventory(inventory::fontInventory, *folder);
-    selection::SortedLineList lines;
-    selection::listMatchingFonts(inventory::fontInventory, request.bits, lines);
-    inventory::releaseInventory();
-    for (const auto& line : lines.lines()) std::printf("%s\n", line.c_str());
+    if (options.programsAnswer()) {
+        printProgramsAnswer(options, folders.front(), out);
+        return 0;
+    }
+    inventory::CatalogRequest request{.folders = folders,
+                                      .files = files,
+                                      .formats = options.formats,
+                                      .allMembers = options.allMembers,
+                                      .windowsNames = options.names != query::NameChoice::mac || options.json,
+                                      .characterMaps = options.needsCharacterMaps()};
+    const auto catalog = inventory::buildCatalog(request);
+    query::writeAnswer(options, catalog, {.fullPaths = folders.size() + files.size() > 1}, out);
     return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string_view> args(argv + 1, argv + argc);
-    Request request;
-    std::vector<int> rows;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const auto arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kHelp, stdout);
-            return 0;
-        }
-        if (arg == "--blocks") {
-            if (args.size() != 1) return badInput("--blocks takes no other arguments");
-            printBlocks();
-            return 0;
-        }
-        if (arg == "--fonts-dir" || arg.starts_with("--fonts-dir=")) {
-            const bool joined = arg != "--fonts-dir";
-            if (!joined && i + 1 == args.size()) return badInput("--fonts-dir needs a folder");
-            const auto folder = joined ? arg.substr(arg.find('=') + 1) : args[++i];
-            if (folder.empty()) return badInput("--fonts-dir needs a folder; it was given an empty name");
-            request.fontsDirectory = std::string(folder);
-        } else if (arg.starts_with("-")) {
-            return badInput("unknown option '" + std::string(arg) + "' (see --help)");
-        } else if (const auto row = selection::findBlock(arg)) {
-            rows.push_back(*row);
-        } else {
-            return badInput("unknown block '" + std::string(arg) + "'; closest: " + closestBlocks(arg) +
-                            " (see --blocks)");
-        }
+    auto arguments = query::utf8Arguments(argc, argv);
+    if (!arguments.empty()) arguments.erase(arguments.begin());
+    auto& out = query::standardOutput();
+    const auto parsed = query::parseCommandLine(arguments);
+    if (const auto* bad = std::get_if<query::BadInput>(&parsed)) return badInput(bad->message);
+    if (std::holds_alternative<query::ShowHelp>(parsed)) {
+        std::string help = kHelp;
+        help.replace(help.find("@UNICODE@"), 9, selection::kUnicodeVersion);
+        out.write(help, TextEncoding::bytes);
+        return 0;
     }
-    // As the block list reports a selection: each row once, in list order.
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    for (int row : rows) request.bits.push_back(selection::blockRangeBit(row));
-    return listFonts(request);
+    if (const auto* blocks = std::get_if<query::ShowBlocks>(&parsed)) {
+        printBlocks(*blocks, out);
+        return 0;
+    }
+    return answer(std::get<QueryOptions>(parsed), out);
 }

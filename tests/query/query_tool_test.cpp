@@ -11,50 +11,18 @@
 #include <vector>
 
 #include "font_writer.h"
+#include "query_run.h"
 
 namespace {
 
+using querytest::lines;
+using querytest::query;
+using querytest::quoted;
 using testfonts::CollectionWriter;
 using testfonts::simpleFont;
 using testfonts::TempFolder;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-
-struct Run {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string quoted(const std::string& arg) {
-    std::string q = "'";
-    for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::string text(const std::filesystem::path& file) {
-    const auto bytes = testfonts::readFile(file);
-    return {bytes.begin(), bytes.end()};
-}
-
-// Runs the tool with `args` (and `environment`, "NAME=value" words put first).
-Run query(const std::vector<std::string>& args, const std::string& environment = "env -u WINDIR") {
-    TempFolder capture;
-    std::string command = environment + " " + quoted(MELDROVE_QUERY);
-    for (const auto& arg : args) command += " " + quoted(arg);
-    command += " >" + quoted((capture.path() / "out").string()) + " 2>" + quoted((capture.path() / "err").string());
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text(capture.path() / "out"), text(capture.path() / "err")};
-}
-
-std::vector<std::string> lines(const std::string& out) {
-    std::vector<std::string> result;
-    std::size_t start = 0;
-    for (auto end = out.find('\n'); end != std::string::npos; start = end + 1, end = out.find('\n', start)) {
-        result.push_back(out.substr(start, end - start));
-    }
-    return result;
-}
 
 constexpr std::uint32_t kLatin = 1u << 0, kCyrillic = 1u << 9;
 
@@ -173,7 +141,8 @@ TEST(QueryToolBadInput, AWindowsDirectoryTooLongForItsFontsFolderIsToldSo) {
 TEST(QueryToolHelp, ExplainsUsageAndExitCodes) {
     const auto run = query({"--help"});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_THAT(run.out, HasSubstr("Usage: meldrove-query [--fonts-dir DIR] [BLOCK ...]"));
+    EXPECT_THAT(run.out, HasSubstr("Usage: meldrove-query [OPTION ...] [BLOCK ...]"));
+    EXPECT_THAT(run.out, HasSubstr("Unicode 17.0.0"));
     EXPECT_THAT(run.out, HasSubstr("Exit codes"));
 }
 

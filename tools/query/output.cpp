@@ -87,24 +87,14 @@ bool writeFile(HANDLE file, std::string_view bytes) {
     return true;
 }
 
-// Line ends as the C runtime's text mode writes them, so that redirected
-// output keeps the form Windows tools read and the tool always wrote.
-std::string withCarriageReturns(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 16);
-    for (char c : bytes) {
-        if (c == '\n') out += '\r';
-        out += c;
-    }
-    return out;
-}
-
 bool writeStandardOutput(std::string_view bytes, TextEncoding encoding) {
     std::fflush(stdout);  // what printf left in the C runtime goes first
     const HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return false;
     DWORD mode = 0;
-    if (!GetConsoleMode(handle, &mode)) return writeFile(handle, withCarriageReturns(bytes));
+    // A file or a pipe gets the bytes as the tool made them, "\n" ending each
+    // line, so that its output is the same on every system.
+    if (!GetConsoleMode(handle, &mode)) return writeFile(handle, bytes);
     while (!bytes.empty()) {
         const auto piece = bytes.substr(0, kMaxConversion);
         if (!writeConsole(handle, consoleText(piece, encoding))) return false;

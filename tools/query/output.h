@@ -14,9 +14,9 @@ namespace query {
 
 // What the bytes given to Output are. Only a Windows console tells them
 // apart: UTF-8 is converted from UTF-8, the others from the ANSI code page.
-// Files, pipes and every POSIX output receive the bytes as they are, except
-// that a Windows file or pipe gets "\r\n" for each "\n", as the C runtime's
-// text mode wrote it before.
+// Files, pipes and every POSIX output receive the bytes as they are, "\n"
+// ending each line on Windows too, so that the output is the same on every
+// system.
 enum class TextEncoding { bytes, utf8, ansi };
 
 // Where Output's buffers go, whole and in order, each in one encoding.

@@ -16,6 +16,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace query {
 
@@ -89,6 +90,12 @@ public:
             return object_.put(text + "]");
         }
         JsonObject& value(const JsonObject& object) && { return object_.put(object.str()); }
+        // An array of objects.
+        JsonObject& value(const std::vector<JsonObject>& objects) && {
+            std::string text = "[";
+            for (const auto& object : objects) text += (text.size() > 1 ? "," : "") + object.str();
+            return object_.put(text + "]");
+        }
 
     private:
         friend class JsonObject;
