@@ -4,6 +4,8 @@
 #include <climits>
 #include <utility>
 
+#include "query/text.h"
+
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -141,6 +143,15 @@ std::vector<std::string> utf8Arguments(int argc, char** argv) {
     return {argv, argv + argc};
 }
 
+std::string utf8FromFileName(std::string_view name) {
+    if (name.empty()) return {};
+    const int size = static_cast<int>(std::min<std::size_t>(name.size(), INT_MAX));
+    const int units = MultiByteToWideChar(CP_ACP, 0, name.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(units), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, name.data(), size, wide.data(), units);
+    return utf8FromWide(wide.c_str());
+}
+
 #else
 
 Output& standardOutput() {
@@ -149,6 +160,8 @@ Output& standardOutput() {
 }
 
 std::vector<std::string> utf8Arguments(int argc, char** argv) { return {argv, argv + argc}; }
+
+std::string utf8FromFileName(std::string_view name) { return validUtf8(name); }
 
 #endif
 

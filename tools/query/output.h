@@ -65,6 +65,11 @@ Output& standardOutput();
 // loses what it cannot show; elsewhere they are argv as it is.
 std::vector<std::string> utf8Arguments(int argc, char** argv);
 
+// File names as the engine found them, in UTF-8: on Windows they come from
+// the ANSI functions in the ANSI code page; elsewhere they are bytes, which
+// are repaired as validUtf8 does.
+std::string utf8FromFileName(std::string_view name);
+
 #ifdef _WIN32
 // `bytes` as a console shows them: UTF-16 from UTF-8 for utf8, from the ANSI
 // code page otherwise.

@@ -13,11 +13,6 @@
 #include "selection/matching.h"
 #include "selection/result_list.h"
 
-#ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#endif
-
 namespace query {
 
 namespace {
@@ -107,20 +102,8 @@ Measured measure(const QueryOptions& options, const FontCatalog& catalog, std::s
 // ---- Names and lines ----------------------------------------------------------
 
 #ifdef _WIN32
-// File names come from the ANSI functions, in the ANSI code page.
-std::string utf8FromAnsi(std::string_view ansi) {
-    if (ansi.empty()) return {};
-    const int wide = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(wide), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), text.data(), wide);
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, out.data(), size, nullptr, nullptr);
-    return out;
-}
 constexpr char kSeparator = '\\';
 #else
-std::string utf8FromAnsi(std::string_view bytes) { return validUtf8(bytes); }
 constexpr char kSeparator = '/';
 #endif
 
@@ -165,7 +148,7 @@ Line lineOf(const QueryOptions& options, const FontCatalog& catalog, const Catal
         return line;
     }
     line.encoding = TextEncoding::utf8;
-    line.file = utf8FromAnsi(line.file);
+    line.file = utf8FromFileName(line.file);
     const auto windows = windowsName(face);
     if (options.names == NameChoice::windows) {
         line.name = windows.value_or(std::string());
@@ -270,8 +253,8 @@ JsonObject faceObject(const QueryOptions& options, const FontCatalog& catalog, c
                       const Line& line) {
     const auto& file = catalog.files[face.file];
     JsonObject object;
-    object.key("file").value(utf8FromAnsi(file.name));
-    object.key("dir").value(utf8FromAnsi(displayFolder(file.directory)));
+    object.key("file").value(utf8FromFileName(file.name));
+    object.key("dir").value(utf8FromFileName(displayFolder(file.directory)));
     object.key("face").value(face.member);
     object.key("collection").value(inventory::isCollection(file.format));
     object.key("format").value(inventory::formatName(file.format));
