@@ -9,6 +9,7 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <numeric>
 
 namespace selection {
 
@@ -143,14 +144,42 @@ void SortedLineList::resetContent() {
 
 void SortedLineList::addString(std::string_view line) { lines_.emplace_back(line); }
 
-// Sorted once when read rather than on every line, so that filling the list
-// with thousands of lines stays linear until it is looked at.
+// The lines are placed when the list is read rather than as they come, and
+// as indices, so that the strings are moved once and not at each insertion.
 const std::vector<std::string>& SortedLineList::lines() const {
-    if (placed_ != lines_.size()) {
-        std::stable_sort(lines_.begin(), lines_.end(),
-                         [&](const std::string& a, const std::string& b) { return compare_(a, b) < 0; });
-        placed_ = lines_.size();
+    if (placed_ == lines_.size()) return lines_;
+
+    std::vector<std::uint32_t> order(placed_);
+    std::iota(order.begin(), order.end(), 0u);
+    order.reserve(lines_.size());
+    for (auto added = static_cast<std::uint32_t>(placed_); added < lines_.size(); ++added) {
+        // The list box's binary search over the lines it holds: it stops at
+        // the first line alike with the new one and puts the new one before
+        // it; otherwise the new one goes where the search ends. The middle
+        // is that of the first and last lines left, rounded down.
+        const std::string_view line = lines_[added];
+        std::size_t low = 0, high = order.size();
+        while (low < high) {
+            const std::size_t middle = (low + high - 1) / 2;
+            const int result = compare_(lines_[order[middle]], line);
+            if (result == 0) {
+                low = middle;
+                break;
+            }
+            if (result > 0) {
+                high = middle;
+            } else {
+                low = middle + 1;
+            }
+        }
+        order.insert(order.begin() + static_cast<std::ptrdiff_t>(low), added);
     }
+
+    std::vector<std::string> inOrder;
+    inOrder.reserve(lines_.size());
+    for (const auto index : order) inOrder.push_back(std::move(lines_[index]));
+    lines_ = std::move(inOrder);
+    placed_ = lines_.size();
     return lines_;
 }
 

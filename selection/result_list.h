@@ -31,7 +31,10 @@ int compareInListOrder(std::string_view a, std::string_view b);
 // are not the Windows order: they come after every ASCII character, by value.
 int compareInWordSort(std::string_view a, std::string_view b);
 
-// The lines sorted by the list box's comparison.
+// The lines in the order the list box shows them, when they are added to it
+// one by one: each goes where the list box's search for its place ends.
+// Lines alike under the comparison keep no order of their own: where one of
+// them ends up depends on the lines added before it.
 class SortedLineList final : public ResultList {
 public:
     using Comparison = int (*)(std::string_view, std::string_view);
@@ -46,7 +49,7 @@ public:
 private:
     Comparison compare_;
     // The first placed_ lines are in list order; those after them were added
-    // since, in the order they came, and are sorted in when the list is read.
+    // since, in the order they came, and are placed when the list is read.
     mutable std::vector<std::string> lines_;
     mutable std::size_t placed_ = 0;
 };
