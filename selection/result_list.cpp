@@ -88,9 +88,35 @@ private:
 
 int sign(bool less) { return less ? -1 : 1; }
 
+// How many lines of each class the list holds, in a Fenwick tree, so that
+// the number in the classes before any one is counted in a few steps.
+class ClassCounts {
+public:
+    explicit ClassCounts(std::uint32_t classes) : tree_(classes + std::size_t{1}, 0) {}
+
+    void add(std::uint32_t inClass) {
+        for (std::size_t at = inClass + std::size_t{1}; at < tree_.size(); at += at & (~at + 1)) ++tree_[at];
+    }
+
+    std::uint32_t before(std::uint32_t inClass) const {
+        std::uint32_t lines = 0;
+        for (std::size_t at = inClass; at > 0; at &= at - 1) lines += tree_[at];
+        return lines;
+    }
+
+private:
+    std::vector<std::uint32_t> tree_;  // from 1: entry i counts the classes (i - lowest bit of i, i]
+};
+
 }  // namespace
 
 int compareInWordSort(std::string_view a, std::string_view b) {
+    // The bytes both lines begin with weigh alike at every level and stand
+    // alike: only what follows tells the lines apart.
+    const auto common = std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin();
+    a.remove_prefix(static_cast<std::size_t>(common));
+    b.remove_prefix(static_cast<std::size_t>(common));
+
     // First level: the first-level weights in turn; a line whose run out
     // first comes first.
     std::size_t i = 0, j = 0;
@@ -144,40 +170,79 @@ void SortedLineList::resetContent() {
 
 void SortedLineList::addString(std::string_view line) { lines_.emplace_back(line); }
 
-// The lines are placed when the list is read rather than as they come, and
-// as indices, so that the strings are moved once and not at each insertion.
+// Placing the lines as the list box does, one binary search each over the
+// list as it stands, takes one insertion into the list per line: quadratic
+// for a large folder. But the search needs no text: at each line it meets it
+// only asks whether that line goes before the new one, after it, or is alike.
+// So the lines are sorted once into classes of alike lines; a search then
+// only needs where the new line's class stands in the list and how many
+// lines it holds, and only within a class, rarely more than a few lines, is
+// a line inserted among others.
 const std::vector<std::string>& SortedLineList::lines() const {
     if (placed_ == lines_.size()) return lines_;
+    const auto count = static_cast<std::uint32_t>(lines_.size());
 
-    std::vector<std::uint32_t> order(placed_);
-    std::iota(order.begin(), order.end(), 0u);
-    order.reserve(lines_.size());
-    for (auto added = static_cast<std::uint32_t>(placed_); added < lines_.size(); ++added) {
+    // Each line's class, numbered in list order. The sort moves views with
+    // their index rather than bare indices: one step less to each text.
+    struct View {
+        std::string_view text;
+        std::uint32_t line;
+    };
+    std::vector<View> sorted;
+    sorted.reserve(count);
+    for (std::uint32_t line = 0; line < count; ++line) sorted.push_back({lines_[line], line});
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [&](const View& a, const View& b) { return compare_(a.text, b.text) < 0; });
+    std::vector<std::uint32_t> classOf(count);
+    std::uint32_t classes = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (i == 0 || compare_(sorted[i - 1].text, sorted[i].text) != 0) ++classes;
+        classOf[sorted[i].line] = classes - 1;
+    }
+
+    // The lines of each class in list order, as chains through `next`.
+    constexpr std::uint32_t kEnd = UINT32_MAX;
+    std::vector<std::uint32_t> first(classes, kEnd), next(count, kEnd), size(classes, 0);
+    ClassCounts counts(classes);
+    const auto insert = [&](std::uint32_t line, std::uint32_t inClass, std::uint32_t before) {
+        std::uint32_t* link = &first[inClass];
+        for (; before > 0; --before) link = &next[*link];
+        next[line] = *link;
+        *link = line;
+        ++size[inClass];
+        counts.add(inClass);
+    };
+
+    for (std::uint32_t line = 0; line < placed_; ++line) insert(line, classOf[line], size[classOf[line]]);
+    for (auto line = static_cast<std::uint32_t>(placed_); line < count; ++line) {
         // The list box's binary search over the lines it holds: it stops at
         // the first line alike with the new one and puts the new one before
-        // it; otherwise the new one goes where the search ends. The middle
-        // is that of the first and last lines left, rounded down.
-        const std::string_view line = lines_[added];
-        std::size_t low = 0, high = order.size();
+        // it; otherwise the new one goes where the search ends, which is
+        // where its class, then empty, stands. The middle is that of the
+        // first and last lines left, rounded down.
+        const std::uint32_t own = classOf[line];
+        const std::uint32_t start = counts.before(own), alike = size[own];
+        std::uint32_t before = 0;
+        std::uint32_t low = 0, high = line;
         while (low < high) {
-            const std::size_t middle = (low + high - 1) / 2;
-            const int result = compare_(lines_[order[middle]], line);
-            if (result == 0) {
-                low = middle;
-                break;
-            }
-            if (result > 0) {
+            const std::uint32_t middle = (low + high - 1) / 2;
+            if (middle < start) {
+                low = middle + 1;
+            } else if (middle >= start + alike) {
                 high = middle;
             } else {
-                low = middle + 1;
+                before = middle - start;
+                break;
             }
         }
-        order.insert(order.begin() + static_cast<std::ptrdiff_t>(low), added);
+        insert(line, own, before);
     }
 
     std::vector<std::string> inOrder;
-    inOrder.reserve(lines_.size());
-    for (const auto index : order) inOrder.push_back(std::move(lines_[index]));
+    inOrder.reserve(count);
+    for (std::uint32_t c = 0; c < classes; ++c) {
+        for (auto line = first[c]; line != kEnd; line = next[line]) inOrder.push_back(std::move(lines_[line]));
+    }
     lines_ = std::move(inOrder);
     placed_ = lines_.size();
     return lines_;

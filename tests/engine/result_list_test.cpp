@@ -115,6 +115,53 @@ TEST(ListBoxInsertion, ResetEmptiesAndLaterLinesArePlacedAgain) {
     EXPECT_EQ(list.lines(), (Lines{"c"}));
 }
 
+// The list box itself, line by line: a plain list of lines into which each
+// new one is inserted where a binary search over the whole list ends, or
+// before the first line alike with it that the search meets. The search
+// looks at the middle of the first and last lines still in question.
+Lines replayOfTheListBox(const Lines& added) {
+    Lines list;
+    for (const auto& line : added) {
+        int first = 0, last = static_cast<int>(list.size()) - 1;
+        while (first <= last) {
+            const int middle = (first + last) / 2;
+            const int result = selection::compareInListOrder(list[static_cast<std::size_t>(middle)], line);
+            if (result == 0) {
+                first = middle;
+                break;
+            }
+            if (result > 0) {
+                last = middle - 1;
+            } else {
+                first = middle + 1;
+            }
+        }
+        list.insert(list.begin() + first, line);
+    }
+    return list;
+}
+
+TEST(ListBoxInsertion, PlacesEveryLineAsTheListBoxWouldOneByOne) {
+    // Few letters in either case, short lines, the odd hyphen: many lines
+    // alike but for case, each placed by where the others already stand.
+    std::minstd_rand random(11);
+    const std::string alphabet = "aAbBcC-";
+    for (int round = 0; round < 300; ++round) {
+        Lines added(1 + random() % 200);
+        for (auto& line : added) {
+            line.resize(1 + random() % 3);
+            for (auto& c : line) c = alphabet[random() % alphabet.size()];
+        }
+        // Read now and then between additions too.
+        SortedLineList list;
+        for (const auto& line : added) {
+            list.addString(line);
+            if (random() % 50 == 0) (void)list.lines();
+        }
+        ASSERT_EQ(list.lines(), replayOfTheListBox(added)) << "round " << round;
+    }
+}
+
 // Font lines as a large folder gives them: many alike but for case, many
 // with hyphens. Deterministic: minstd_rand's values are fixed by the standard.
 Lines manyFontLines(std::size_t count) {
