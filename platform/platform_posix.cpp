@@ -88,7 +88,7 @@ struct Listing {
 
     std::vector<Entry> entries;
     std::string names;   // as found
-    std::string folded;  // letters folded to small ones: the sort key
+    std::string folded;  // letters folded to capitals: the sort key
 
     std::string_view name(const Entry& entry) const { return {names.data() + entry.at, entry.size}; }
     std::string_view key(const Entry& entry) const { return {folded.data() + entry.at, entry.size}; }
@@ -108,11 +108,14 @@ void Listing::add(std::string_view name, std::uint32_t attributes) {
     const auto at = names.size();
     names.append(name);
     folded.append(name);
-    for (auto c = folded.begin() + static_cast<std::ptrdiff_t>(at); c != folded.end(); ++c) *c = toLowerAscii(*c);
+    for (auto c = folded.begin() + static_cast<std::ptrdiff_t>(at); c != folded.end(); ++c) *c = toUpperAscii(*c);
     entries.push_back({prefixOf(std::string_view(folded).substr(at)), at, name.size(), attributes});
 }
 
 // Folder order as NTFS keeps it: by name, letters in either case alike.
+// NTFS compares names through its table of capitals, so _ [ ] ^ and the
+// backquote, which lie between the capitals and the small letters, come
+// after every letter; folding to small letters would put them before.
 void sortInFolderOrder(Listing& listing) {
     std::sort(listing.entries.begin(), listing.entries.end(), [&](const Listing::Entry& a, const Listing::Entry& b) {
         if (a.keyPrefix != b.keyPrefix) return a.keyPrefix < b.keyPrefix;

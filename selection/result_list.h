@@ -1,6 +1,6 @@
 // The list that shows the matching fonts. On Windows it is the dialog's
-// sorted list box; elsewhere a SortedLineList keeps the lines in the same
-// kind of order.
+// sorted list box; elsewhere a SortedLineList puts the lines in the order
+// the list box would.
 #pragma once
 
 #include <string>
@@ -18,25 +18,44 @@ protected:
     ~ResultList() = default;
 };
 
-// ASCII letters in either case alike, as the list box orders its lines;
-// lines alike in that way go by their raw bytes (capitals first), and bytes
-// above 127 by their value, after every ASCII character.
-bool lessInListOrder(std::string_view a, std::string_view b);
+// How the sorted list box compares two lines: negative when `a` goes first,
+// positive when `b` does, zero when the two are alike. On Windows it is the
+// system's own comparison (what lstrcmpi does); elsewhere compareInWordSort.
+int compareInListOrder(std::string_view a, std::string_view b);
 
-// The positions of `lines`, added to the list in this order, in the order
-// the list shows them.
+// That comparison, the Windows word sort with letters in either case alike,
+// made here for ASCII: first the lines' characters other than hyphens,
+// apostrophes and most control characters, letters in either case alike;
+// then, between lines alike in that, those left out, by where they stand.
+// Lines that differ only in the case of letters are alike. Bytes above 127
+// are not the Windows order: they come after every ASCII character, by value.
+int compareInWordSort(std::string_view a, std::string_view b);
+
+// The lines in the order the list box shows them, when they are added to it
+// one by one: each goes where the list box's search for its place ends.
+// Lines alike under the comparison keep no order of their own: where one of
+// them ends up depends on the lines added before it.
+// The positions of `lines`, added to the list one by one in this order, in
+// the order the list shows them.
 std::vector<std::size_t> listBoxOrder(const std::vector<std::string>& lines);
 
 class SortedLineList final : public ResultList {
 public:
-    void resetContent() override { lines_.clear(); }
+    using Comparison = int (*)(std::string_view, std::string_view);
+
+    explicit SortedLineList(Comparison compare = compareInListOrder) : compare_(compare) {}
+
+    void resetContent() override;
     void addString(std::string_view line) override;
 
     const std::vector<std::string>& lines() const;
 
 private:
+    Comparison compare_;
+    // The first placed_ lines are in list order; those after them were added
+    // since, in the order they came, and are placed when the list is read.
     mutable std::vector<std::string> lines_;
-    mutable bool sorted_ = true;
+    mutable std::size_t placed_ = 0;
 };
 
 }  // namespace selection

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -14,6 +15,9 @@
 
 #include "app/resource.h"
 #include "font_writer.h"
+#include "inventory/font_inventory.h"
+#include "selection/matching.h"
+#include "selection/result_list.h"
 #include "selection/unicode_blocks.h"
 #include "tools/app_driver.h"
 
@@ -241,6 +245,124 @@ TEST_F(Matching, ClearSelectionDeselectsEveryBlockAndKeepsTheLines) {
 
     press(IDC_SELECTBLOCK);
     EXPECT_EQ(results(), kEveryFont);
+}
+
+// ---- The order of the result list ------------------------------------------------
+
+bool hasSuffix(const std::string& name, const std::string& suffix) {
+    return name.size() >= suffix.size() && lstrcmpiA(name.c_str() + name.size() - suffix.size(), suffix.c_str()) == 0;
+}
+
+// Every *.ttf and *.ttc under `folder` and its folders, in the order of
+// their paths' bytes.
+void findFonts(const std::string& folder, std::vector<std::string>& paths) {
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string name = entry.cFileName;
+        if (name == "." || name == "..") continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            findFonts(folder + "\\" + name, paths);
+        } else if (hasSuffix(name, ".ttf") || hasSuffix(name, ".ttc")) {
+            paths.push_back(folder + "\\" + name);
+        }
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+}
+
+// Puts this machine's fonts in the fonts folder as scripts/link-fonts does:
+// a second file of the same name takes its folder's name in front. Hard
+// links where the file system allows, copies elsewhere; a name already
+// there is left alone. Returns how many fonts went in.
+std::size_t installHostFonts() {
+    std::vector<std::string> paths;
+    findFonts(driver::hostPathToWindows("/usr/share/fonts"), paths);
+    std::sort(paths.begin(), paths.end());
+    std::size_t installed = 0;
+    for (const auto& path : paths) {
+        const auto slash = path.find_last_of('\\');
+        const auto parentSlash = path.find_last_of('\\', slash - 1);
+        std::string target = fontsFolder() + "\\" + path.substr(slash + 1);
+        if (GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            target = fontsFolder() + "\\" + path.substr(parentSlash + 1, slash - parentSlash - 1) + "-" +
+                     path.substr(slash + 1);
+        }
+        if (CreateHardLinkA(target.c_str(), path.c_str(), nullptr) || CopyFileA(path.c_str(), target.c_str(), TRUE))
+            ++installed;
+    }
+    return installed;
+}
+
+// Lines alike but for case, lines alike but for hyphens or apostrophes, and
+// punctuation, digits and letters side by side: where the word sort and the
+// list box's way of placing alike lines decide the order.
+void installWordSortFonts() {
+    // Names only for Windows: no full name, the lines start with the blanks.
+    const Bytes nameless = FontWriter()
+                               .table("OS/2", os2Table({kBasicLatin, 0, 0, 0}))
+                               .table("name", nameTable({{"Windows Name", 3, 4}}))
+                               .build();
+    installFont("MeldSans-Bold.ttf", nameless);
+    installFont("MeldSansBhaiksuki-Regular.ttf", nameless);
+    installFont("co-op.ttf", singleFont(kBasicLatin, "Co-op Sans"));
+    installFont("coop.ttf", singleFont(kBasicLatin, "Coop Sans"));
+    installFont("co'op.ttf", singleFont(kBasicLatin, "Co'op Sans"));
+    installFont("cop.ttf", singleFont(kBasicLatin, "Cop Sans"));
+    installFont("-lead.ttf", singleFont(kBasicLatin, "-Lead"));
+    installFont("lead-.ttf", singleFont(kBasicLatin, "Lead-"));
+    installFont("o_brien.ttf", singleFont(kBasicLatin, "O_Brien"));
+    installFont("o[brien].ttf", singleFont(kBasicLatin, "O[Brien]"));
+    installFont("O'Brien.ttf", singleFont(kBasicLatin, "o'brien"));
+    installFont("obrien.ttf", singleFont(kBasicLatin, "OBRIEN"));
+    installFont("Sans 10.ttf", singleFont(kBasicLatin, "Sans 10"));
+    installFont("Sans 9.ttf", singleFont(kBasicLatin, "Sans 9"));
+    installFont("Sans+.ttf", singleFont(kBasicLatin, "Sans+"));
+    installFont("Sans~.ttf", singleFont(kBasicLatin, "Sans~"));
+    installFont("Sans(Bold).ttf", singleFont(kBasicLatin, "Sans (Bold)"));
+    const auto collection = [](std::initializer_list<const char*> names) {
+        CollectionWriter writer;
+        for (const char* name : names) writer.member(simpleFont({kBasicLatin, 0, 0, 0}, name));
+        return writer.build();
+    };
+    installFont("twins.ttc", collection({"Twin", "TWIN", "twin", "tWIN", "Twin", "TwIn", "TWIN"}));
+    installFont("Case-Twins.ttc", collection({"Mono", "MONO", "mono-x", "Mono-X", "MONO-X", "mono x", "mono"}));
+    installFont("apos'trophe.ttc", collection({"A'b", "a'B", "AB", "ab", "a-b", "A-B", "ab", "Ab"}));
+}
+
+// The lines as the engine orders them over the fonts folder, computed in
+// this process: with `compare`, or as the list box compares by default.
+std::vector<std::string> engineLines(selection::SortedLineList::Comparison compare = selection::compareInListOrder) {
+    inventory::FontInventory fonts;
+    inventory::buildInventory(fonts, fontsFolder());
+    selection::SortedLineList list(compare);
+    selection::listMatchingFonts(fonts, {}, list);
+    return list.lines();
+}
+
+bool isAscii(const std::string& line) {
+    return std::all_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+TEST_F(App, ListsTheMachinesFontsInTheOrderTheEngineComputes) {
+    installWordSortFonts();
+    const std::size_t hostFonts = installHostFonts();
+    ASSERT_GT(hostFonts, 0u) << "no fonts under /usr/share/fonts";
+    start();
+    press(IDC_SELECTBLOCK);
+
+    const auto shown = results();
+    // The engine as it runs on Windows, with the system's comparison.
+    const auto computed = engineLines();
+    ASSERT_GT(shown.size(), hostFonts);  // each file gives a line at least, and the fonts made here more
+    EXPECT_EQ(shown, computed);
+    // The engine as meldrove-query runs it elsewhere: its own comparison,
+    // the same for every line that is all ASCII.
+    if (std::all_of(shown.begin(), shown.end(), isAscii)) {
+        EXPECT_EQ(shown, engineLines(selection::compareInWordSort));
+    } else {
+        std::fprintf(stderr, "Some full names are not ASCII: the order made off Windows was not compared.\n");
+    }
 }
 
 // Closes the about box with `close` and checks it went and nothing else did.

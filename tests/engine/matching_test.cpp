@@ -354,44 +354,4 @@ TEST_F(ProcessWideMatching, AfterReleaseTheListEmpties) {
     EXPECT_TRUE(list_.lines().empty());
 }
 
-// ---- The order of the result list ------------------------------------------------
-
-Lines sorted(const Lines& lines) {
-    selection::SortedLineList list;
-    for (const auto& line : lines) list.addString(line);
-    return list.lines();
-}
-
-TEST(SortedLineListOrder, LettersInEitherCaseSortAlike) {
-    EXPECT_EQ(sorted({"cherry", "Banana", "apple", "Date"}), (Lines{"apple", "Banana", "cherry", "Date"}));
-}
-
-TEST(SortedLineListOrder, LinesAlikeButForCaseGoByTheirBytesCapitalsFirst) {
-    EXPECT_EQ(sorted({"abc", "ABC", "aBc", "Abc"}), (Lines{"ABC", "Abc", "aBc", "abc"}));
-    EXPECT_FALSE(selection::lessInListOrder("abc", "abc"));
-}
-
-TEST(SortedLineListOrder, AShorterLineComesBeforeTheLinesItBegins) {
-    EXPECT_EQ(sorted({"Arial Black", "arial", "Arial   (arial.ttf)", ""}),
-              (Lines{"", "arial", "Arial   (arial.ttf)", "Arial Black"}));
-}
-
-TEST(SortedLineListOrder, BytesAbove127ComeAfterEveryAsciiCharacter) {
-    EXPECT_EQ(sorted({"\xE9t\xE9", "zebra", "~tilde", "\x80", "Zulu"}),
-              (Lines{"zebra", "Zulu", "~tilde", "\x80", "\xE9t\xE9"}));
-}
-
-TEST(SortedLineListOrder, ResetEmptiesAndLaterLinesAreSortedAgain) {
-    selection::SortedLineList list;
-    list.addString("b");
-    list.addString("a");
-    ASSERT_EQ(list.lines(), (Lines{"a", "b"}));
-    list.addString("A");
-    EXPECT_EQ(list.lines(), (Lines{"A", "a", "b"}));
-    list.resetContent();
-    EXPECT_TRUE(list.lines().empty());
-    list.addString("c");
-    EXPECT_EQ(list.lines(), (Lines{"c"}));
-}
-
 }  // namespace
