@@ -110,12 +110,18 @@ TEST_F(RealFonts, CharacterMapsCoverWhatAnIndependentReaderCounts) {
         std::uint32_t total, dejaVu, microHei;
     };
     const Expected expected[] = {
-        {"Basic Latin", 128, 95, 96},        {"Latin-1 Supplement", 128, 96, 96},
-        {"Latin Extended-A", 128, 128, 128}, {"Greek", 135, 135, 75},
-        {"Cyrillic", 256, 256, 255},         {"Hebrew", 88, 54, 0},
-        {"Arabic", 256, 165, 0},             {"Thai", 87, 1, 1},
-        {"Box Drawing", 128, 128, 113},      {"Mathematical Operators", 256, 256, 61},
-        {"Hiragana", 93, 0, 90},             {"Hangul", 11172, 0, 11172},
+        {"Basic Latin", 128, 95, 96},
+        {"Latin-1 Supplement", 128, 96, 96},
+        {"Latin Extended-A", 128, 128, 128},
+        {"Greek", 135, 135, 75},
+        {"Cyrillic", 256, 256, 255},
+        {"Hebrew", 88, 54, 0},
+        {"Arabic", 256, 165, 0},
+        {"Thai", 87, 1, 1},
+        {"Box Drawing", 128, 128, 113},
+        {"Mathematical Operators", 256, 256, 61},
+        {"Hiragana", 93, 0, 90},
+        {"Hangul", 11172, 0, 11172},
         {"CJK Unified Ideographs", 20992, 0, 20932},
     };
     inventory::CatalogRequest request{.folders = {folder_.enginePath()}, .characterMaps = true};

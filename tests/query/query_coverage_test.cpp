@@ -20,6 +20,12 @@ using ::testing::HasSubstr;
 
 constexpr std::uint32_t kLatin = 1u << 0, kCyrillic = 1u << 9, kKanbun = 1u << (53 - 32);
 
+std::string utf16(const std::string& ascii) {
+    std::string bytes;
+    for (char c : ascii) bytes += {'\0', c};
+    return bytes;
+}
+
 // A font whose character map (3,10, format 12) maps every code point of
 // `runs`, with an OS/2 table of `version`.
 Bytes fontMapping(const std::string& name, Ranges ranges, const std::vector<CmapGroup>& runs,
@@ -129,6 +135,30 @@ TEST(QueryCoverageMaps, SymbolFontsAndDamagedMapsAreToldAndCountNothing) {
                     "Good   (good.ttf)\tBasic Latin 95/128 declared",
                     "Symbol   (symbol.ttf)\tBasic Latin 0/128 declared\tsymbol font: no Unicode character map"));
     EXPECT_THAT(lines(result.err), ElementsAre(HasSubstr("damaged.ttf, face 0: damaged character map")));
+}
+
+TEST(QueryCoverageMaps, NoCharacterMapIsReadUnlessCoverageIsAsked) {
+    // A damaged map is told when it is read, so its silence shows it was not.
+    TempFolder fonts;
+    auto damaged = cmapFormat4({{0x20, 0x7E, 1}});
+    setU16(damaged, 6, 3);
+    fonts.write("damaged.ttf", FontWriter()
+                                   .table("OS/2", os2Table({kLatin, 0, 0, 0}))
+                                   .table("cmap", cmapTable({{3, 1, damaged}}))
+                                   .table("name", nameTable({{"Damaged"}, {utf16("Damaged"), 3, 4, 1, 0x0409}}))
+                                   .build());
+    for (const std::vector<std::string>& args : {std::vector<std::string>{},
+                                                 {"Basic Latin"},
+                                                 {"--json"},
+                                                 {"--names", "best", "--all-members", "--formats", "ttf,otf"}}) {
+        auto withFolder = args;
+        withFolder.insert(withFolder.begin(), {"--fonts-dir", fonts.enginePath()});
+        const auto result = query(withFolder);
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_EQ(lines(result.out).size(), 1u);
+        EXPECT_EQ(result.err, "") << "the character map was read for " << ::testing::PrintToString(args);
+    }
+    EXPECT_THAT(query({"--fonts-dir", fonts.enginePath(), "--coverage"}).err, HasSubstr("damaged character map"));
 }
 
 TEST(QueryAudit, ReadsBit53ByTheFontsOs2Version) {
