@@ -77,19 +77,7 @@ public:
     void add(char32_t codePoint) { add(codePoint, codePoint); }
 
     // Sorted, with overlapping and adjacent runs merged.
-    std::vector<CodePointRange> finish() {
-        const auto byFirst = [](const CodePointRange& a, const CodePointRange& b) { return a.first < b.first; };
-        if (!std::is_sorted(runs_.begin(), runs_.end(), byFirst)) std::sort(runs_.begin(), runs_.end(), byFirst);
-        std::vector<CodePointRange> merged;
-        for (const auto& run : runs_) {
-            if (!merged.empty() && run.first <= merged.back().last + 1) {
-                merged.back().last = std::max(merged.back().last, run.last);
-            } else {
-                merged.push_back(run);
-            }
-        }
-        return merged;
-    }
+    std::vector<CodePointRange> finish() { return sortedAndMerged(std::move(runs_)); }
 
 private:
     std::vector<CodePointRange> runs_;

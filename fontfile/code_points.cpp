@@ -4,6 +4,20 @@
 
 namespace fontfile {
 
+std::vector<CodePointRange> sortedAndMerged(std::vector<CodePointRange> runs) {
+    const auto byFirst = [](const CodePointRange& a, const CodePointRange& b) { return a.first < b.first; };
+    if (!std::is_sorted(runs.begin(), runs.end(), byFirst)) std::sort(runs.begin(), runs.end(), byFirst);
+    std::vector<CodePointRange> merged;
+    for (const auto& run : runs) {
+        if (!merged.empty() && run.first <= merged.back().last + 1) {
+            merged.back().last = std::max(merged.back().last, run.last);
+        } else {
+            merged.push_back(run);
+        }
+    }
+    return merged;
+}
+
 std::uint32_t countCommon(std::span<const CodePointRange> a, std::span<const CodePointRange> b) {
     std::uint32_t common = 0;
     std::size_t i = 0, j = 0;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace fontfile {
 
@@ -26,6 +27,9 @@ inline constexpr char32_t kLastCodePoint = 0x10FFFF;
 // except those they list.
 
 // How many code points `a` and `b` have in common.
+// `runs` sorted, with overlapping and adjacent runs joined.
+std::vector<CodePointRange> sortedAndMerged(std::vector<CodePointRange> runs);
+
 std::uint32_t countCommon(std::span<const CodePointRange> a, std::span<const CodePointRange> b);
 
 struct MissingCodePoints {

@@ -57,20 +57,6 @@ std::optional<std::uint32_t> number(std::string_view text, std::uint32_t most) {
     return value;
 }
 
-// Sorted, overlapping and touching runs joined.
-std::vector<CodePointRange> merged(std::vector<CodePointRange> runs) {
-    std::sort(runs.begin(), runs.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::vector<CodePointRange> out;
-    for (const auto& run : runs) {
-        if (!out.empty() && run.first <= out.back().last + 1) {
-            out.back().last = std::max(out.back().last, run.last);
-        } else {
-            out.push_back(run);
-        }
-    }
-    return out;
-}
-
 std::optional<char32_t> codePoint(std::string_view text) {
     if (text.size() > 2 && (text[0] == 'U' || text[0] == 'u') && text[1] == '+') text.remove_prefix(2);
     std::uint32_t value = 0;
@@ -119,7 +105,7 @@ public:
             }
         }
         options_.rows = std::move(rows);
-        options_.codePoints = merged(std::move(codePoints_));
+        options_.codePoints = fontfile::sortedAndMerged(std::move(codePoints_));
         if (blocks_) return blocksListing();
         if (allBlocks_) return BadInput{"--all goes with --blocks"};
         if (options_.near && options_.match == MatchMode::declared) {
@@ -263,7 +249,7 @@ std::variant<std::vector<CodePointRange>, std::string> parseCodePoints(std::stri
             return "'" + std::string(item) + "' is not a code point U+0000 to U+10FFFF, nor a range of two";
         if (*last < *first) return "'" + std::string(item) + "' is a range that ends before it starts";
         runs.push_back({*first, *last});
-        if (comma == std::string_view::npos) return merged(std::move(runs));
+        if (comma == std::string_view::npos) return fontfile::sortedAndMerged(std::move(runs));
         list.remove_prefix(comma + 1);
     }
 }
@@ -291,7 +277,7 @@ std::variant<std::vector<CodePointRange>, std::string> codePointsOfText(std::str
         runs.push_back({value, value});
         at += length;
     }
-    return merged(std::move(runs));
+    return fontfile::sortedAndMerged(std::move(runs));
 }
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) { return Parser(args).run(); }

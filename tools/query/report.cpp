@@ -166,21 +166,27 @@ std::string codePointText(char32_t codePoint) {
     return text.data();
 }
 
-std::string characterMapNote(const CatalogFace& face) {
-    if (!face.characterMap) return {};
-    switch (face.characterMap->outcome) {
+// What a face's character map is, for JSON, and what a line says of a map
+// that gives no Unicode coverage.
+struct MapKind {
+    const char* json;
+    const char* note;
+};
+
+MapKind kindOf(const CharacterMap& map) {
+    switch (map.outcome) {
         case CharacterMap::Outcome::unicode:
-            return {};
+            return {"unicode", ""};
         case CharacterMap::Outcome::symbolOnly:
-            return "symbol font: no Unicode character map";
+            return {"symbol", "symbol font: no Unicode character map"};
         case CharacterMap::Outcome::noUnicodeSubtable:
-            return "no Unicode character map";
+            return {"no unicode", "no Unicode character map"};
         case CharacterMap::Outcome::noCmapTable:
-            return "no character map";
+            return {"none", "no character map"};
         case CharacterMap::Outcome::damaged:
-            return "damaged character map";
+            return {"damaged", "damaged character map"};
     }
-    return {};
+    return {"none", "no character map"};
 }
 
 // "<first missing> ... and N more", or "none missing".
@@ -209,7 +215,8 @@ void writeTextFace(const QueryOptions& options, const FontCatalog& catalog, cons
         if (!options.codePoints.empty()) {
             text += "\tcode points " + std::to_string(m.codePointsCovered) + "/" + std::to_string(m.codePointsTotal);
         }
-        if (const auto note = characterMapNote(face); !note.empty()) text += "\t" + note;
+        if (face.characterMap && *kindOf(*face.characterMap).note)
+            text += "\t" + std::string(kindOf(*face.characterMap).note);
     }
     out.line(text, line.encoding);
     if (!options.missing) return;
@@ -231,22 +238,6 @@ std::vector<std::uint32_t> missingList(std::span<const CodePointRange> wanted, s
     std::vector<char32_t> first(listed);
     const auto missing = fontfile::findMissing(wanted, present, first);
     return {first.begin(), first.begin() + static_cast<std::ptrdiff_t>(missing.listed)};
-}
-
-std::string characterMapKind(const CatalogFace& face) {
-    switch (face.characterMap->outcome) {
-        case CharacterMap::Outcome::unicode:
-            return "unicode";
-        case CharacterMap::Outcome::symbolOnly:
-            return "symbol";
-        case CharacterMap::Outcome::noUnicodeSubtable:
-            return "no unicode";
-        case CharacterMap::Outcome::noCmapTable:
-            return "none";
-        case CharacterMap::Outcome::damaged:
-            return "damaged";
-    }
-    return "none";
 }
 
 JsonObject faceObject(const QueryOptions& options, const FontCatalog& catalog, const CatalogFace& face,
@@ -284,7 +275,7 @@ void writeJsonFace(const QueryOptions& options, const FontCatalog& catalog, cons
     const auto& face = catalog.faces[m.face];
     auto object = faceObject(options, catalog, face, line);
     if (options.needsCharacterMaps()) {
-        object.key("cmap").value(characterMapKind(face));
+        object.key("cmap").value(kindOf(*face.characterMap).json);
         std::vector<JsonObject> blocks;
         for (const auto& block : m.blocks) {
             const auto& row = selection::coverageRows()[block.row];
