@@ -77,7 +77,7 @@ clean:
 bench:
 	@scripts/install-deps --bench
 	cmake --preset native >/dev/null
-	cmake --build --preset native --target meldrove-bench --parallel 2
+	cmake --build --preset native --target meldrove-bench meldrove-query --parallel 2
 	/usr/bin/python3 bench/run_bench.py
 
 unicode-data:

@@ -17,6 +17,7 @@ from report import Report
 
 ROOT = Path(__file__).resolve().parent.parent
 BENCH = ROOT / "build/native/bench/meldrove-bench"
+QUERY = ROOT / "build/native/tools/meldrove-query"
 FONTTOOLS_SCRIPT = ROOT / "bench/fonttools_read.py"
 DEBIAN_PYTHON = "/usr/bin/python3"  # the interpreter python3-fonttools installs into
 SOURCES = [Path("/usr/share/fonts")]
@@ -90,6 +91,18 @@ def time_fc_scan(folder, reps):
     return samples
 
 
+def time_coverage(folder, reps):
+    """meldrove-query measuring every font's character map against a block,
+    the whole process as a user runs it, as fc-scan is timed."""
+    samples = []
+    for _ in range(reps):
+        start = time.perf_counter()
+        subprocess.run([str(QUERY), "--fonts-dir", str(folder), "--coverage", "Cyrillic"], check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        samples.append(time.perf_counter() - start)
+    return samples
+
+
 def time_fonttools(folder, reps):
     probe = subprocess.run([DEBIAN_PYTHON, "-c", "import fontTools"], capture_output=True)
     if probe.returncode != 0:
@@ -130,6 +143,7 @@ ROWS = [
     ("readers", "readers' floor: each file opened per reader"),
     ("fc-scan", "fc-scan over the folder"),
     ("fonttools", "fontTools script (lazy OS/2 and name)"),
+    ("coverage", "meldrove-query --coverage Cyrillic (every character map), whole process"),
     ("match-none", "matching, no block (every font listed)"),
     ("match-one", "matching, one block (Cyrillic)"),
     ("match-five", "matching, five blocks (Latin x3, Greek, Cyrillic)"),
@@ -157,6 +171,9 @@ def compared(key, median, engine, samples):
         return f"build = {floor_ratio(samples, key):.2f} × this"
     if key in ("fc-scan", "fonttools"):
         return f"this = {median / engine:.1f} × build"
+    if key == "coverage":
+        return f"this = {median / engine:.1f} × build; fc-scan = {statistics.median(samples['fc-scan']) / median:.1f} × this" \
+            if samples.get("fc-scan") else f"this = {median / engine:.1f} × build"
     return f"{median / engine:.2%} of build"
 
 
@@ -183,7 +200,7 @@ def print_table(out, results, sizes):
             median = statistics.median(samples)
             engine = statistics.median(results[n]["samples"]["engine"])
             medians.append(median / files)
-            reps = f", {len(samples)} run{'s' if len(samples) > 1 else ''}" if key in ("fc-scan", "fonttools") else ""
+            reps = f", {len(samples)} run{'s' if len(samples) > 1 else ''}" if key in ("fc-scan", "fonttools", "coverage") else ""
             cells += f" {fmt_us(median / files)} ({spread(samples, files)}{reps}) | {compared(key, median, engine, results[n]['samples'])} |"
         growth = f"{medians[-1] / medians[0]:.2f}" if None not in medians and len(medians) > 1 else ""
         out.line(cells + f" {growth} |")
@@ -204,6 +221,13 @@ def goals(out, results, sizes):
     per_file = {m: statistics.median(results[m]["samples"]["engine"]) / results[m]["files"] for m in sizes}
     growth = per_file[n] / per_file[small]
     checks.append((f"per file at {n:,} ÷ at {small:,}", growth, "<= 1.2", growth <= 1.2))
+    if "coverage" in med:
+        if "fc-scan" in med:
+            ratio = med["fc-scan"] / med["coverage"]
+            checks.append(("fc-scan ÷ meldrove-query --coverage (whole processes)", ratio, ">= 10", ratio >= 10))
+        covered = {m: statistics.median(results[m]["samples"]["coverage"]) / results[m]["files"] for m in sizes}
+        grown = covered[n] / covered[small]
+        checks.append((f"--coverage per file at {n:,} ÷ at {small:,}", grown, "<= 1.2", grown <= 1.2))
     worst = max(med[k] for k in ("match-none", "match-one", "match-five"))
     checks.append(("slowest matching ÷ inventory build", worst / engine, "< 1%", worst / engine < 0.01))
     for label, value, target, met in checks:
@@ -230,7 +254,7 @@ def main():
         for n in args.sizes:
             folder, result = folders[n][0], results[n]
             samples, result["found"], result["lines"] = run_engine_bench(folder, -(-args.reps // args.rounds))
-            for key, timer in (("fc-scan", time_fc_scan), ("fonttools", time_fonttools)):
+            for key, timer in (("fc-scan", time_fc_scan), ("fonttools", time_fonttools), ("coverage", time_coverage)):
                 timed = timer(folder, 1)
                 if timed:
                     samples[key] = timed

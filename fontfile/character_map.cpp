@@ -10,8 +10,10 @@ namespace fontfile {
 
 namespace {
 
-constexpr std::size_t kCmapHeaderSize = 4;      // version, numTables
-constexpr std::size_t kEncodingRecordSize = 8;  // platformID, encodingID, offset
+constexpr std::size_t kCmapHeaderSize = 4;          // version, numTables
+constexpr std::size_t kEncodingRecordSize = 8;      // platformID, encodingID, offset
+constexpr std::size_t kRecordsFirstRead = 16;       // encoding records read with the header: most fonts have a few
+constexpr std::uint32_t kSubtableFirstRead = 4096;  // a subtable's first read: all of most of them
 // Formats 0, 4 and 6 start with format, length and language of 16 bits;
 // formats 8 and up with format, reserved, then length and language of 32.
 constexpr std::size_t kShortHeaderSize = 6;
@@ -50,9 +52,10 @@ constexpr const char* kSegmentArraysCutOff = "the format 4 cmap subtable's segme
 using Damage = const char*;  // null: none
 
 // The `length` bytes at `position`, or as many of them as the source holds.
-std::vector<std::uint8_t> readUpTo(ByteSource& source, std::uint64_t position, std::uint32_t length) {
+std::vector<std::uint8_t> readUpTo(ByteSource& source, std::uint64_t position, std::uint32_t length,
+                                   std::size_t firstChunk = kFirstSubtableRead) {
     std::vector<std::uint8_t> bytes;
-    std::size_t wanted = std::min<std::size_t>(length, kFirstSubtableRead);
+    std::size_t wanted = std::min<std::size_t>(length, firstChunk);
     for (;;) {
         const auto had = bytes.size();
         bytes.resize(wanted);
@@ -230,8 +233,10 @@ constexpr std::array<FormatReader, 6> kFormatReaders{{
 // Reads the subtable at `position` into `map`: its format, then its runs or
 // why they cannot be read.
 void readSubtable(ByteSource& source, std::uint64_t position, CharacterMap& map) {
-    std::array<std::uint8_t, kLongHeaderSize> head;  // only the bytes read are looked at
-    BigEndianReader header(std::span<const std::uint8_t>(head).first(source.readAt(position, head)));
+    // Speed: the header comes with the first bytes of the body, which for
+    // most fonts are the whole subtable: one read rather than two.
+    auto bytes = readUpTo(source, position, kSubtableFirstRead);
+    BigEndianReader header(bytes);
     std::uint16_t format = 0;
     if (!header.u16(format)) {
         map.damage = kSubtableHeaderCutOff;
@@ -252,8 +257,16 @@ void readSubtable(ByteSource& source, std::uint64_t position, CharacterMap& map)
         map.damage = kSubtableHeaderCutOff;
         return;
     }
+    if (length <= bytes.size()) {
+        bytes.resize(length);
+    } else if (bytes.size() == kSubtableFirstRead) {  // the source goes on: the rest, as it delivers
+        // The two reads together start as one first read would.
+        const auto rest = readUpTo(source, position + bytes.size(), length - static_cast<std::uint32_t>(bytes.size()),
+                                   kFirstSubtableRead - kSubtableFirstRead);
+        bytes.insert(bytes.end(), rest.begin(), rest.end());
+    }
     RunBuilder runs;
-    map.damage = reader->read(readUpTo(source, position, length), runs);
+    map.damage = reader->read(bytes, runs);
     if (!map.damage) map.covered = runs.finish();
 }
 
@@ -272,13 +285,20 @@ struct EncodingChoice {
 // The choice among the encoding records of the cmap table at `tableOffset`
 // that are whole; nothing when the table's header is cut off.
 std::optional<EncodingChoice> chooseEncoding(ByteSource& source, std::uint32_t tableOffset) {
-    std::array<std::uint8_t, kCmapHeaderSize> head;  // only the bytes read are looked at
-    BigEndianReader header(std::span<const std::uint8_t>(head).first(source.readAt(tableOffset, head)));
+    // Speed: the header and the records of most fonts in one read.
+    auto records = readUpTo(source, tableOffset, kCmapHeaderSize + kEncodingRecordSize * kRecordsFirstRead);
+    BigEndianReader header(records);
     std::uint16_t numTables = 0;
     if (!header.skip(2) || !header.u16(numTables)) return std::nullopt;
-    const auto records = readUpTo(source, std::uint64_t{tableOffset} + kCmapHeaderSize,
-                                  static_cast<std::uint32_t>(kEncodingRecordSize * numTables));
-    BigEndianReader fields(records);
+    const auto wanted = kCmapHeaderSize + kEncodingRecordSize * std::size_t{numTables};
+    if (records.size() < wanted && records.size() == kCmapHeaderSize + kEncodingRecordSize * kRecordsFirstRead) {
+        const auto rest =
+            readUpTo(source, std::uint64_t{tableOffset} + records.size(),
+                     static_cast<std::uint32_t>(wanted - records.size()), kFirstSubtableRead - records.size());
+        records.insert(records.end(), rest.begin(), rest.end());
+    }
+    records.resize(std::min(records.size(), wanted));
+    BigEndianReader fields(std::span<const std::uint8_t>(records).subspan(kCmapHeaderSize));
     EncodingChoice choice;
     int best = static_cast<int>(kPreferredEncodings.size());
     for (EncodingRecord r; fields.u16(r.platformID) && fields.u16(r.encodingID) && fields.u32(r.offset);) {

@@ -4,40 +4,6 @@
 
 namespace fontfile {
 
-bool BigEndianReader::u16(std::uint16_t& value) {
-    if (bytes_.size() < 2 || position_ > bytes_.size() - 2) return false;
-    value = static_cast<std::uint16_t>(std::uint32_t{bytes_[position_]} << 8 | bytes_[position_ + 1]);
-    position_ += 2;
-    return true;
-}
-
-bool BigEndianReader::u32(std::uint32_t& value) {
-    if (bytes_.size() < 4 || position_ > bytes_.size() - 4) return false;
-    const auto* at = &bytes_[position_];
-    value = std::uint32_t{at[0]} << 24 | std::uint32_t{at[1]} << 16 | std::uint32_t{at[2]} << 8 | std::uint32_t{at[3]};
-    position_ += 4;
-    return true;
-}
-
-bool BigEndianReader::tag(Tag& value) {
-    if (bytes_.size() < value.size() || position_ > bytes_.size() - value.size()) return false;
-    std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(position_), value.size(), value.begin());
-    position_ += value.size();
-    return true;
-}
-
-bool BigEndianReader::skip(std::size_t count) {
-    if (count > bytes_.size() || position_ > bytes_.size() - count) return false;
-    position_ += count;
-    return true;
-}
-
-bool BigEndianReader::seek(std::size_t position) {
-    if (position > bytes_.size()) return false;
-    position_ = position;
-    return true;
-}
-
 UnicodeRangeSet rangesOf(const Os2Prefix& prefix) {
     UnicodeRangeSet ranges{};
     BigEndianReader reader(prefix);

@@ -3,6 +3,7 @@
 // scan shared by single fonts and collection members.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -71,6 +72,42 @@ private:
     std::span<const std::uint8_t> bytes_;
     std::size_t position_ = 0;
 };
+
+// Defined here so that the loops over a character map's thousands of
+// groups are not a call per field.
+inline bool BigEndianReader::u16(std::uint16_t& value) {
+    if (bytes_.size() < 2 || position_ > bytes_.size() - 2) return false;
+    value = static_cast<std::uint16_t>(std::uint32_t{bytes_[position_]} << 8 | bytes_[position_ + 1]);
+    position_ += 2;
+    return true;
+}
+
+inline bool BigEndianReader::u32(std::uint32_t& value) {
+    if (bytes_.size() < 4 || position_ > bytes_.size() - 4) return false;
+    const auto* at = &bytes_[position_];
+    value = std::uint32_t{at[0]} << 24 | std::uint32_t{at[1]} << 16 | std::uint32_t{at[2]} << 8 | std::uint32_t{at[3]};
+    position_ += 4;
+    return true;
+}
+
+inline bool BigEndianReader::tag(Tag& value) {
+    if (bytes_.size() < value.size() || position_ > bytes_.size() - value.size()) return false;
+    std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(position_), value.size(), value.begin());
+    position_ += value.size();
+    return true;
+}
+
+inline bool BigEndianReader::skip(std::size_t count) {
+    if (count > bytes_.size() || position_ > bytes_.size() - count) return false;
+    position_ += count;
+    return true;
+}
+
+inline bool BigEndianReader::seek(std::size_t position) {
+    if (position > bytes_.size()) return false;
+    position_ = position;
+    return true;
+}
 
 struct TableRecord {
     Tag tag{};
