@@ -240,8 +240,7 @@ std::vector<std::uint32_t> missingList(std::span<const CodePointRange> wanted, s
     return {first.begin(), first.begin() + static_cast<std::ptrdiff_t>(missing.listed)};
 }
 
-JsonObject faceObject(const QueryOptions& options, const FontCatalog& catalog, const CatalogFace& face,
-                      const Line& line) {
+JsonObject faceObject(const FontCatalog& catalog, const CatalogFace& face, const Line& line) {
     const auto& file = catalog.files[face.file];
     JsonObject object;
     object.key("file").value(utf8FromFileName(file.name));
@@ -266,14 +265,13 @@ JsonObject faceObject(const QueryOptions& options, const FontCatalog& catalog, c
         object.key("windows_name").value(nullptr);
     }
     object.key("name").value(line.encoding == TextEncoding::utf8 ? line.name : utf8FromMacRoman(line.name));
-    (void)options;
     return object;
 }
 
 void writeJsonFace(const QueryOptions& options, const FontCatalog& catalog, const Measured& m, const Line& line,
                    Output& out) {
     const auto& face = catalog.faces[m.face];
-    auto object = faceObject(options, catalog, face, line);
+    auto object = faceObject(catalog, face, line);
     if (options.needsCharacterMaps()) {
         object.key("cmap").value(kindOf(*face.characterMap).json);
         std::vector<JsonObject> blocks;
@@ -357,7 +355,7 @@ void writeFindings(const QueryOptions& options, const FontCatalog& catalog, cons
     const auto& face = catalog.faces[m.face];
     for (const auto& finding : auditFace(face)) {
         if (options.json) {
-            auto object = faceObject(options, catalog, face, line);
+            auto object = faceObject(catalog, face, line);
             object.key("finding").value(finding.kind);
             object.key("bit").value(finding.bit);
             object.key("block").value(finding.block);
