@@ -10,8 +10,10 @@
 #            seconds (default 180) each; make fuzz-coverage then tells how
 #            much of the engine the corpus reaches
 # make bench times the inventory build over folders of 1,000 and 10,000 real
-#            fonts against the file system floors, fc-scan and fontTools
-#            (installs its own font packages; not part of make test)
+#            fonts against the file system floors, fc-scan and fontTools,
+#            then meldrove.exe's start-up under Wine over fonts folders of
+#            the same sizes against a Win32 readers' floor (installs its own
+#            font packages; not part of make test)
 .PHONY: run test query build deps clean fuzz fuzz-build fuzz-seeds fuzz-merge fuzz-coverage bench
 
 FUZZ_TIME ?= 180
@@ -74,3 +76,6 @@ bench:
 	cmake --preset native >/dev/null
 	cmake --build --preset native --target meldrove-bench --parallel 2
 	/usr/bin/python3 bench/run_bench.py
+	cmake --preset mingw >/dev/null
+	cmake --build --preset mingw --target meldrove start-timer win32-floor bare-window --parallel 2
+	/usr/bin/python3 bench/run_wine_bench.py
