@@ -15,6 +15,7 @@ markers of its wine section. With --count it also counts, from a tracing
 wineserver, the requests each program makes of Wine's server per font file.
 """
 import argparse
+import json
 import os
 import re
 import shutil
@@ -177,6 +178,62 @@ def count_requests(prefixes, workdir):
         per_size[prefix.size] = requests_by_program(trace)
         trace.unlink()
         prefix.start_server()
+    return per_file(prefixes, per_size)
+
+
+# Wine's loader started on a program: the program is its first argument.
+STARTED = re.compile(r'^execve\("[^"]*/wine64", \["[^"]*", "([^"]*)".* = 0$')
+SYSCALL = re.compile(r"^([a-z_0-9]+)\(")
+THREAD_CREATED = re.compile(r"^clone3?\(.*CLONE_THREAD.*\) = (\d+)$")
+
+
+def syscalls_by_program(folder):
+    """The system calls of each program's process, by kind, from the files
+    of strace -ff (one per thread, named by its id): {image file name: Counter}."""
+    files = {int(p.suffix[1:]): p for p in Path(folder).iterdir()}
+    names = {p.name.lower() for _, _, p in PROGRAMS}
+    counts = {}
+    for tid, path in files.items():
+        with open(path, errors="replace") as f:
+            started = [m.group(1) for line in f if (m := STARTED.match(line))]
+        image = next((n for n in names for program in started if program.lower().endswith(n)), None)
+        if image is None:
+            continue
+        # The process's threads: its first thread's file, and those of the
+        # threads that any of them created.
+        todo, counter = [tid], counts.setdefault(image, Counter())
+        while todo:
+            with open(files[todo.pop()], errors="replace") as f:
+                for line in f:
+                    if (m := SYSCALL.match(line)):
+                        counter[m.group(1)] += 1
+                    if (m := THREAD_CREATED.match(line)) and int(m.group(1)) in files:
+                        todo.append(int(m.group(1)))
+    return counts
+
+
+def count_syscalls(prefixes, workdir):
+    """System calls per font file of each program's process (all its
+    threads): one run in the prefix of each size under strace, less the run
+    over no fonts."""
+    per_size = {}
+    for prefix in prefixes:
+        # Wine's own services of the prefix must be running before: strace
+        # waits for every process it traces to end, and they do not.
+        prefix.time(0)
+        folder = Path(workdir) / f"strace-{prefix.size}"
+        folder.mkdir()
+        command = ["strace", "-f", "-ff", "-s", "300", "-o", str(folder / "t"), str(WINE_RUN), str(TIMER), "0"]
+        for label, kind, path in PROGRAMS:
+            command += [kind, label, windows_path(path)]
+        subprocess.run(command, env=prefix.env, check=True, stdout=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+        per_size[prefix.size] = syscalls_by_program(folder)
+        shutil.rmtree(folder)
+    return per_file(prefixes, per_size)
+
+
+def per_file(prefixes, per_size):
+    """{(size, label): {kind: count per file}} from counts per size and image."""
     empty = per_size[prefixes[0].size]
     result = {}
     for prefix in prefixes[1:]:
@@ -273,17 +330,19 @@ def write_report(out, results, sizes, runs, counts):
                     for n in sizes]
         out.line("| the baseline build's own ÷ the floor (the same) | " + " | ".join(f"{b:.2f}" for b in baseline) + " |")
 
-    if counts:
-        first = sizes[0]
+    first = sizes[0]
+    for key, what in (("requests", "Requests of Wine's server"), ("syscalls", "System calls of the process")):
+        if key not in counts:
+            continue
         out.line("")
-        out.line(f"Requests of Wine's server per font file (N={first:,}, a traced run less one over the empty "
-                 "folder; kinds under 0.05 per file left out):")
+        out.line(f"{what} per font file (N={first:,}: a run less one over the empty folder; kinds under 0.05 per "
+                 "file left out):")
         out.line("")
         for label, title in (("meldrove", "meldrove.exe"), ("bare", "bare window"), ("floor", "readers' floor"),
                              ("baseline", "baseline build")):
-            if (first, label) not in counts:
+            if (first, label) not in counts[key]:
                 continue
-            kinds = counts[(first, label)]
+            kinds = counts[key][(first, label)]
             total = sum(kinds.values())
             shown = ", ".join(f"{k} {v:.2f}" for k, v in sorted(kinds.items(), key=lambda kv: -kv[1]) if v > 0)
             out.line(f"- {title}: {total:.2f} ({shown or 'none'})")
@@ -344,11 +403,15 @@ def main():
             counts = {}
             if args.count:
                 with tempfile.TemporaryDirectory(dir=ROOT / "build/bench") as workdir:
-                    counts = count_requests([prefixes[0], prefixes[1]], workdir)
+                    counts["requests"] = count_requests([prefixes[0], prefixes[1]], workdir)
+                    if shutil.which("strace"):
+                        counts["syscalls"] = count_syscalls([prefixes[0], prefixes[1]], workdir)
         finally:
             for prefix in prefixes:
                 prefix.stop_server()
     load_after = load_note()
+    raw = ROOT / "build/bench/wine-samples.json"
+    raw.write_text(json.dumps({n: results[n]["samples"] for n in sizes}, indent=1))
 
     out = Report()
     runs = args.rounds * per_round
