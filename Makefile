@@ -11,7 +11,10 @@
 #            much of the engine the corpus reaches
 # make bench times the inventory build over folders of 1,000 and 10,000 real
 #            fonts against the file system floors, fc-scan and fontTools
-#            (installs its own font packages; not part of make test)
+#            (and meldrove-query --coverage against fc-scan),
+#            then meldrove.exe's start-up under Wine over fonts folders of
+#            the same sizes against a Win32 readers' floor (installs its own
+#            font packages; not part of make test)
 # make unicode-data
 #            rewrites selection/unicode_data.cpp, the blocks and assigned
 #            code points of the pinned Unicode version, from npm packages it
@@ -79,6 +82,9 @@ bench:
 	cmake --preset native >/dev/null
 	cmake --build --preset native --target meldrove-bench meldrove-query --parallel 2
 	/usr/bin/python3 bench/run_bench.py
+	cmake --preset mingw >/dev/null
+	cmake --build --preset mingw --target meldrove start-timer win32-floor bare-window --parallel 2
+	/usr/bin/python3 bench/run_wine_bench.py
 
 unicode-data:
 	scripts/make-unicode-data

@@ -30,10 +30,11 @@ def font_sources():
     return [p for p in found if p.suffix.lower() == ".ttf"], [p for p in found if p.suffix.lower() == ".ttc"]
 
 
-def make_corpus(count, singles, collections):
-    """A folder of `count` uniquely named hard links (copies where a link is
-    refused), cycling through the real fonts."""
-    folder = ROOT / f"build/bench/corpus-{count}"
+def make_corpus(count, singles, collections, folder=None):
+    """A folder (by default build/bench/corpus-COUNT) of `count` uniquely
+    named hard links (copies where a link is refused), cycling through the
+    real fonts."""
+    folder = folder or ROOT / f"build/bench/corpus-{count}"
     wanted_collections = count * COLLECTIONS_PER_THOUSAND // 1000 if collections else 0
     plan = [collections[i % len(collections)] for i in range(wanted_collections)]
     plan += [singles[i % len(singles)] for i in range(count - wanted_collections)]

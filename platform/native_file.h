@@ -18,6 +18,11 @@ std::optional<std::intptr_t> openForReading(const char* path);
 // position at all, as a folder or a pipe.
 std::optional<std::size_t> readAt(std::intptr_t handle, std::uint64_t position, std::span<std::uint8_t> out);
 
+// The same at position 0, for the first read after the open: the open
+// leaves a file at its start, so on Windows the file pointer is not set
+// first.
+std::optional<std::size_t> readStart(std::intptr_t handle, std::span<std::uint8_t> out);
+
 // The file's size in bytes, or nothing when the system cannot tell.
 std::optional<std::uint64_t> sizeOf(std::intptr_t handle);
 

@@ -227,6 +227,10 @@ std::optional<std::size_t> readAt(std::intptr_t handle, std::uint64_t position, 
     return readFully(static_cast<int>(handle), position, out);
 }
 
+std::optional<std::size_t> readStart(std::intptr_t handle, std::span<std::uint8_t> out) {
+    return readAt(handle, 0, out);  // a read at a position moves nothing
+}
+
 std::optional<std::uint64_t> sizeOf(std::intptr_t handle) {
     struct stat info {};
     if (fstat(static_cast<int>(handle), &info) != 0 || info.st_size < 0) return std::nullopt;

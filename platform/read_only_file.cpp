@@ -26,7 +26,7 @@ bool ReadOnlyFile::open(const char* path) {
     // Reading the start at once both serves the first reads, which every
     // reader makes there, and refuses what Windows would not open as a file:
     // a folder or a pipe cannot be read at a position.
-    const auto head = native::readAt(*handle, 0, head_);
+    const auto head = native::readStart(*handle, head_);
     if (!head) {
         native::close(*handle);
         return false;
