@@ -39,6 +39,14 @@ PROGRAMS = [  # label, how start-timer times it, the program
     ("floor", "--exit", BUILD / "bench/win32-floor.exe"),
 ]
 WINE_RUN = ROOT / "scripts/wine-run"
+# Every timed process, Wine's server and the X server run on this one CPU
+# (the last). On a virtual machine a request that wakes Wine's server on
+# another, idle CPU waits for the host to run that CPU again: over the
+# thousands of round trips of a run that wait moved the floor's time three-
+# to fourfold from one minute to the next on an idle machine; on one CPU the
+# same runs agree within about 10%.
+CPU = str((os.cpu_count() or 1) - 1)
+PINNED = ["taskset", "-c", CPU]
 
 
 def windows_path(path):
@@ -67,10 +75,10 @@ class Prefix:
     def start_server(self, trace_to=None):
         self.stop_server()
         if trace_to is None:
-            subprocess.run(["wineserver", "-p"], env=self.env, check=True)
+            subprocess.run(PINNED + ["wineserver", "-p"], env=self.env, check=True)
             return
         # Every request, with the thread that made it, to the file.
-        self.tracer = subprocess.Popen(["wineserver", "-f", "-d1"], env=self.env, stderr=open(trace_to, "w"))
+        self.tracer = subprocess.Popen(PINNED + ["wineserver", "-f", "-d1"], env=self.env, stderr=open(trace_to, "w"))
         time.sleep(0.5)
 
     def stop_server(self):
@@ -83,7 +91,7 @@ class Prefix:
 
     def time(self, runs, programs=PROGRAMS):
         """Runs start-timer: every program once untimed, then `runs` runs."""
-        command = [str(WINE_RUN), str(TIMER), str(runs)]
+        command = PINNED + [str(WINE_RUN), str(TIMER), str(runs)]
         for label, kind, path in programs:
             command += [kind, label, windows_path(path)]
         # To a file, not a pipe: the Wine services that the run starts inherit
@@ -108,7 +116,7 @@ class Display:
 
     def __enter__(self):
         read, write = os.pipe()
-        self.server = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24",
+        self.server = subprocess.Popen(PINNED + ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24",
                                         "-nolisten", "tcp"], pass_fds=(write,), stderr=subprocess.DEVNULL)
         os.close(write)
         number = b""
@@ -417,7 +425,7 @@ def main():
     runs = args.rounds * per_round
     out.line(f"\nMachine: {machine()}; load average {load_before} before and {load_after} after; "
              f"{subprocess.run(['wine', '--version'], capture_output=True, text=True).stdout.strip()} on a virtual "
-             f"X display (Xvfb); warm cache; {runs} timed runs of each program at each size, the programs one right "
+             f"X display (Xvfb), the timed programs, Wine's server and Xvfb all on CPU {CPU}; warm cache; {runs} timed runs of each program at each size, the programs one right "
              f"after the other and the sizes taking turns, {args.rounds} rounds.")
     for n in args.sizes:
         floor_line = " ".join(results[n]["output"].get("floor", []))
