@@ -21,7 +21,7 @@ using fontfile::BigEndianReader;
 constexpr std::size_t kCollectionHeadBytes =
     fontfile::kCollectionHeaderSize + fontfile::kMemberOffsetSize * fontfile::kMaxMembersRead;
 constexpr std::size_t kMaxNameRecords = 65535;
-constexpr std::size_t kNameRecordsFirst = 64;  // read with the header, as the engine does
+constexpr std::size_t kNameFirstRead = 4096;  // a name table's first bytes, read at once as the engine does
 constexpr std::size_t kNameKept = fontfile::kNameSlotSize - 1;
 
 std::uint16_t u16At(std::span<const std::uint8_t> bytes, std::size_t at) {
@@ -94,20 +94,22 @@ void readOs2(const File& file, const Tables& tables, Digest& digest) {
     for (const auto word : fontfile::rangesOf(prefix)) digest.sum += word;
 }
 
-// The header and every record in one read, then the string of the last
-// platform-1 name-ID-4 record (the one the inventory keeps).
+// The table's first 4 KiB in one read (the header, the records and the
+// strings of most fonts), the records past them in a second, then the
+// string of the last platform-1 name-ID-4 record (the one the inventory
+// keeps) from those bytes or, past them, in a read of its own.
 void readName(const File& file, const Tables& tables, Digest& digest) {
     using fontfile::kNameHeaderSize, fontfile::kNameRecordSize;
     if (!tables.hasName) return;
     auto& bytes = file.names;
-    const auto got = readAt(file, tables.name, bytes.data(), kNameHeaderSize + kNameRecordSize * kNameRecordsFirst);
+    const auto got = readAt(file, tables.name, bytes.data(), kNameFirstRead);
     if (got < kNameHeaderSize) return;
     const std::size_t count = u16At(bytes, 2);
-    std::size_t whole = (got - kNameHeaderSize) / kNameRecordSize;
-    if (count > whole && whole == kNameRecordsFirst) {
-        const auto more = kNameRecordSize * (count - whole);
-        whole += readAt(file, tables.name + got, &bytes[got], more) / kNameRecordSize;
-    }
+    const auto recordsEnd = kNameHeaderSize + kNameRecordSize * count;
+    std::size_t have = got;
+    if (recordsEnd > have && have == kNameFirstRead)
+        have += readAt(file, tables.name + have, &bytes[have], recordsEnd - have);
+    const std::size_t whole = (have - kNameHeaderSize) / kNameRecordSize;
     std::span<const std::uint8_t> chosen;
     for (std::size_t r = 0; r < std::min(count, whole); ++r) {
         const auto record =
@@ -118,9 +120,13 @@ void readName(const File& file, const Tables& tables, Digest& digest) {
     }
     if (chosen.empty()) return;
     std::array<std::uint8_t, kNameKept> text{};
-    const std::uint64_t at = std::uint64_t{tables.name} + u16At(bytes, 4) + u16At(chosen, 10);  // storage + offset
-    const auto kept = std::min<std::size_t>(u16At(chosen, 8), kNameKept);                       // length
-    if (readAt(file, at, text.data(), kept) != kept) return;
+    const std::uint64_t from = std::uint64_t{u16At(bytes, 4)} + u16At(chosen, 10);  // storage + offset, in the table
+    const auto kept = std::min<std::size_t>(u16At(chosen, 8), kNameKept);           // length
+    if (from + kept <= have) {
+        std::memcpy(text.data(), &bytes[from], kept);
+    } else if (readAt(file, tables.name + from, text.data(), kept) != kept) {
+        return;
+    }
     for (std::size_t i = 0; i < kept && text[i] != 0; ++i) digest.sum += text[i];
 }
 
@@ -194,7 +200,8 @@ void listFolder(const std::string& folder, std::string_view extension, Visit vis
 Digest readFloor(const std::string& folder, Opens opens) {
     Digest digest;
     // Room for the largest name header and records, made once per pass.
-    std::vector<std::uint8_t> names(fontfile::kNameHeaderSize + fontfile::kNameRecordSize * kMaxNameRecords);
+    std::vector<std::uint8_t> names(kNameFirstRead + fontfile::kNameHeaderSize +
+                                    fontfile::kNameRecordSize * kMaxNameRecords);
     const auto count = [&](bool collection) { ++(collection ? digest.collectionFiles : digest.singleFiles); };
     if (opens == Opens::once) {
         listFolder(folder, "", [&](std::string_view name, bool collection) {

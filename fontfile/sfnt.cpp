@@ -101,7 +101,8 @@ bool holdsWhole(std::uint64_t size, const NameString& string) {
 
 // Stores the kept bytes of `string` into `slot`, up to and including their
 // first zero byte, when they can all be read; false when they cannot.
-bool readNameString(ByteSource& source, const NameString& string, NameSlot& slot) {
+template <typename Source>
+bool readNameString(Source& source, const NameString& string, NameSlot& slot) {
     std::array<std::uint8_t, kNameSlotSize> scratch{};
     if (source.readAt(string.position, std::span(scratch).first(string.kept)) != string.kept) return false;
     scratch[string.kept] = 0;
@@ -118,32 +119,47 @@ bool isWindowsFullName(const NameRecord& record) {
     return record.platformID == kWindowsPlatform && record.nameID == kFullNameId;
 }
 
-// The header of a name table and its records. Speed: the records are read a
-// run at a time, and the header and the first run come in one read, enough
-// for the records of most fonts; a longer table is read in larger runs.
+// The header of a name table, its records and its strings. Speed: the
+// first read takes the table's first 4 KiB, which hold the header, the
+// records and the strings of most fonts, so that a name costs one read; the
+// records past them are read a run of 1,024 at a time, and a string past
+// them on its own.
 class NameTableReader {
 public:
     NameTableReader(ByteSource& source, std::uint32_t tableOffset) : source_(source), tableOffset_(tableOffset) {
-        const auto first = std::span(bytes_).first(kNameHeaderSize + kNameRecordSize * kRecordsPerFirstRead);
-        const auto read = std::span<const std::uint8_t>(bytes_).first(source.readAt(tableOffset, first));
+        firstSize_ = source.readAt(tableOffset, first_);
+        const auto read = std::span<const std::uint8_t>(first_).first(firstSize_);
         header_ = decodeNameHeader(read.first(std::min(read.size(), kNameHeaderSize)));
-        if (header_) run_ = read.subspan(kNameHeaderSize);
     }
     NameTableReader(const NameTableReader&) = delete;
     NameTableReader& operator=(const NameTableReader&) = delete;
 
     const std::optional<NameHeader>& header() const { return header_; }
 
-    // The 12 bytes of record `r`, asked for in increasing order; none when
-    // the source ends inside it.
+    // The 12 bytes of record `r`; none when the source ends inside it.
     std::span<const std::uint8_t> recordBytes(std::uint32_t r) {
+        const auto start = kNameHeaderSize + kNameRecordSize * std::uint64_t{r};
+        if (start + kNameRecordSize <= firstSize_) {
+            return std::span<const std::uint8_t>(first_).subspan(static_cast<std::size_t>(start), kNameRecordSize);
+        }
         if (!holds(r)) readRunFrom(r);
         if (!holds(r)) return {};
         return run_.subspan(kNameRecordSize * (r - runFirst_), kNameRecordSize);
     }
 
+    // Reads as the source does, from the first bytes when they hold it all.
+    std::size_t readAt(std::uint64_t position, std::span<std::uint8_t> out) {
+        const auto end = std::uint64_t{tableOffset_} + firstSize_;
+        if (position >= tableOffset_ && position <= end && out.size() <= end - position) {
+            const auto at = static_cast<std::size_t>(position - tableOffset_);
+            std::copy_n(first_.begin() + static_cast<std::ptrdiff_t>(at), out.size(), out.begin());
+            return out.size();
+        }
+        return source_.readAt(position, out);
+    }
+
 private:
-    static constexpr std::size_t kRecordsPerFirstRead = 64;
+    static constexpr std::size_t kFirstReadSize = 4096;
     static constexpr std::size_t kRecordsPerLaterRead = 1024;
 
     bool holds(std::uint32_t r) const {
@@ -152,13 +168,14 @@ private:
 
     void readRunFrom(std::uint32_t r) {
         const auto position = std::uint64_t{tableOffset_} + kNameHeaderSize + kNameRecordSize * std::uint64_t{r};
-        const auto room = std::span(bytes_).first(kNameRecordSize * kRecordsPerLaterRead);
-        run_ = std::span<const std::uint8_t>(bytes_).first(source_.readAt(position, room));
+        run_ = std::span<const std::uint8_t>(bytes_).first(source_.readAt(position, bytes_));
         runFirst_ = r;
     }
 
     ByteSource& source_;
     std::uint32_t tableOffset_;
+    std::array<std::uint8_t, kFirstReadSize> first_;  // only the first firstSize_ bytes are looked at
+    std::size_t firstSize_ = 0;
     std::array<std::uint8_t, kNameRecordSize * kRecordsPerLaterRead> bytes_;  // looked at through run_
     std::optional<NameHeader> header_;
     std::span<const std::uint8_t> run_;  // the bytes read from record runFirst_ on
@@ -172,9 +189,8 @@ namespace {
 // The string of the last full-name record of the table, among the records
 // before the first one that is cut off; with `size`, the last one whose
 // string a source of that size holds whole.
-std::optional<NameString> lastFullName(ByteSource& source, std::uint32_t tableOffset,
+std::optional<NameString> lastFullName(NameTableReader& table, std::uint32_t tableOffset,
                                        std::optional<std::uint64_t> size = std::nullopt) {
-    NameTableReader table(source, tableOffset);
     const auto& header = table.header();
     if (!header) return std::nullopt;
     const std::uint64_t storage = std::uint64_t{tableOffset} + header->stringOffset;
@@ -195,12 +211,13 @@ bool readNameTable(ByteSource& source, std::uint32_t tableOffset, NameSlot& slot
     // Every full-name record overwrites the slot, so the last one whose string
     // can be read wins. Only that string is read: the work is bounded by the
     // bytes of the table, not by its count of records, however many there are.
-    const auto last = lastFullName(source, tableOffset);
+    NameTableReader table(source, tableOffset);
+    const auto last = lastFullName(table, tableOffset);
     if (!last) return false;
-    if (readNameString(source, *last, slot)) return true;
+    if (readNameString(table, *last, slot)) return true;
     // Its string is cut off: the source's size tells which one is whole.
-    const auto whole = lastFullName(source, tableOffset, source.size());
-    return whole && readNameString(source, *whole, slot);
+    const auto whole = lastFullName(table, tableOffset, source.size());
+    return whole && readNameString(table, *whole, slot);
 }
 
 std::optional<std::vector<std::uint8_t>> readWindowsFullName(ByteSource& source, std::uint32_t tableOffset) {
@@ -222,7 +239,7 @@ std::optional<std::vector<std::uint8_t>> readWindowsFullName(ByteSource& source,
     const auto chosen = english ? english : any;
     if (!chosen) return std::nullopt;
     std::vector<std::uint8_t> bytes(chosen->kept);
-    if (source.readAt(chosen->position, bytes) != bytes.size()) return std::nullopt;
+    if (table.readAt(chosen->position, bytes) != bytes.size()) return std::nullopt;
     return bytes;
 }
 

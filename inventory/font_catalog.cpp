@@ -116,8 +116,15 @@ private:
 // case apart: they are only checked against what earlier sources found.
 class SeenPaths {
 public:
-    bool seen(std::string_view directory, std::string_view name) const { return seen_.contains(key(directory, name)); }
-    void add(std::string_view directory, std::string_view name) { seen_.insert(key(directory, name)); }
+    // Only files from more than one source can be reached twice.
+    explicit SeenPaths(const CatalogRequest& request) : needed_(request.folders.size() + request.files.size() > 1) {}
+
+    bool seen(std::string_view directory, std::string_view name) const {
+        return needed_ && seen_.contains(key(directory, name));
+    }
+    void add(std::string_view directory, std::string_view name) {
+        if (needed_) seen_.insert(key(directory, name));
+    }
 
 private:
     static std::string key(std::string_view directory, std::string_view name) {
@@ -128,6 +135,7 @@ private:
         return key;
     }
 
+    bool needed_;
     std::unordered_set<std::string> seen_;
 };
 
@@ -187,7 +195,7 @@ FontCatalog buildCatalog(const CatalogRequest& request) {
     // single fonts are read before collections, and only the first 50
     // collection files are kept unless every member is asked for.
     std::size_t collectionRoom = request.allMembers ? std::numeric_limits<std::size_t>::max() : MaxCollections;
-    SeenPaths seen;
+    SeenPaths seen(request);
     addFolderFiles(request, false, collectionRoom, seen, catalog);
     addSingleFiles(request, false, collectionRoom, seen, catalog);
     const auto singles = static_cast<std::uint32_t>(catalog.files.size());

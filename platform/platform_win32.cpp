@@ -188,6 +188,7 @@ std::size_t readOn(HANDLE file, std::span<std::uint8_t> out) {
         const DWORD want = static_cast<DWORD>(std::min<std::size_t>(out.size() - done, MAXDWORD));
         if (!ReadFile(file, out.data() + done, want, &n, nullptr) || n == 0) break;
         done += n;
+        if (n < want) break;  // a file gives less than asked only at its end: no second call to find nothing
     }
     return done;
 }

@@ -32,10 +32,11 @@ Bytes fontWith(const Bytes& names) {
     return FontWriter().table("OS/2", os2Table({1, 0, 0, 0})).table("name", names).build();
 }
 
-// The records are read in runs: the header and 64 records, then 1,024 at a
-// time. Besides them, a name costs one string read, or a question of size
-// and a second walk when the last string is cut off.
-std::size_t recordReads(int records) { return 1 + static_cast<std::size_t>((records - 64 + 1023) / 1024); }
+// A name table is read first by its first 4 KiB (the header and 340
+// records here), then by runs of 1,024 records; a string that does not lie
+// in those first bytes costs a read of its own.
+constexpr int kRecordsInFirstRead = (4096 - 6) / 12;
+std::size_t laterRuns(int records) { return static_cast<std::size_t>((records - kRecordsInFirstRead + 1023) / 1024); }
 
 TEST(FullNameWork, OnlyTheWinningStringIsReadHoweverManyRecordsMatch) {
     CountingSource source(fontWith(manyNames(kRecords)));
@@ -43,8 +44,8 @@ TEST(FullNameWork, OnlyTheWinningStringIsReadHoweverManyRecordsMatch) {
     fontfile::parseFullName(source, slot);
 
     EXPECT_EQ(slotName(slot), "N" + std::to_string(kRecords - 1));  // the last record still wins
-    // The directory, the record runs, and the one string.
-    EXPECT_EQ(source.reads, 1 + recordReads(kRecords) + 1);
+    // The directory, the first bytes, the later runs, and the one string.
+    EXPECT_EQ(source.reads, 1 + 1 + laterRuns(kRecords) + 1);
     EXPECT_EQ(source.sizeQuestions, 0u);
 }
 
@@ -56,15 +57,16 @@ TEST(FullNameWork, CutOffStringsArePassedOverWithoutReadingThem) {
     fontfile::parseFullName(source, slot);
 
     EXPECT_EQ(slotName(slot), "N9");
-    // The directory, two walks of the records, the last string (cut off) and the winner.
-    EXPECT_EQ(source.reads, 1 + 2 * recordReads(kRecords) + 2);
+    // The directory, the first bytes, two walks of the later records, the
+    // last string (cut off) and the winner.
+    EXPECT_EQ(source.reads, 1 + 1 + 2 * laterRuns(kRecords) + 2);
     EXPECT_EQ(source.sizeQuestions, 1u);
 
     CountingSource none(fontWith(manyNames(kRecords, 0)));
     slot = untouchedSlot();
     fontfile::parseFullName(none, slot);
     EXPECT_EQ(slot, untouchedSlot());
-    EXPECT_EQ(none.reads, 1 + 2 * recordReads(kRecords) + 1);
+    EXPECT_EQ(none.reads, 1 + 1 + 2 * laterRuns(kRecords) + 1);
 }
 
 TEST(FullNameWork, MembersSharingOneLongTableCostEachTheSameFewReads) {
@@ -76,8 +78,17 @@ TEST(FullNameWork, MembersSharingOneLongTableCostEachTheSameFewReads) {
     fontfile::parseCollectionFullNames(source, slots);
 
     for (const auto& slot : slots) EXPECT_EQ(slotName(slot), "N" + std::to_string(kRecords - 1));
-    // The header, then per member its directory, the record runs and one string.
-    EXPECT_EQ(source.reads, 1 + 10 * (1 + recordReads(kRecords) + 1));
+    // The header, then per member its directory, the table's first bytes,
+    // the later runs and one string.
+    EXPECT_EQ(source.reads, 1 + 10 * (1 + 1 + laterRuns(kRecords) + 1));
+}
+
+TEST(FullNameWork, AShortTableCostsOneReadStringsIncluded) {
+    CountingSource source(FontWriter().table("name", nameTable({{"Short"}, {"Shorter"}})).build());
+    auto slot = untouchedSlot();
+    fontfile::parseFullName(source, slot);
+    EXPECT_EQ(slotName(slot), "Shorter");
+    EXPECT_EQ(source.reads, 2u);  // the directory, then the whole name table
 }
 
 }  // namespace
