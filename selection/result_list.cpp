@@ -9,7 +9,6 @@
 #include <array>
 #include <climits>
 #include <cstdint>
-#include <numeric>
 
 namespace selection {
 

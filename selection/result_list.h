@@ -31,12 +31,10 @@ int compareInListOrder(std::string_view a, std::string_view b);
 // are not the Windows order: they come after every ASCII character, by value.
 int compareInWordSort(std::string_view a, std::string_view b);
 
-// The lines in the order the list box shows them, when they are added to it
-// one by one: each goes where the list box's search for its place ends.
-// Lines alike under the comparison keep no order of their own: where one of
-// them ends up depends on the lines added before it.
-// The positions of `lines`, added to the list one by one in this order, in
-// the order the list shows them.
+// The positions of `lines`, added to the list box one by one in this order,
+// in the order the list box shows them: each goes where the list box's search
+// for its place ends. Lines alike under the comparison keep no order of their
+// own: where one of them ends up depends on the lines added before it.
 std::vector<std::size_t> listBoxOrder(const std::vector<std::string>& lines);
 
 class SortedLineList final : public ResultList {
