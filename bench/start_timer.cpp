@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/resource.h"
+#include "tools/app_driver.h"
 
 namespace {
 
@@ -58,23 +59,12 @@ HWND visibleMainWindow(DWORD id) {
 
 // One timed run; nothing when the program failed or did not behave.
 bool runOnce(const Program& program, const std::string& outputPath, double& seconds) {
-    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    HANDLE output = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE output = driver::createOutputFile(outputPath);
     if (output == INVALID_HANDLE_VALUE) return false;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWNORMAL;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = output;
-    startup.hStdError = output;
-    std::string commandLine = "\"" + program.path + "\"";
     PROCESS_INFORMATION process{};
 
     const double start = now();
-    const bool started = CreateProcessA(program.path.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        nullptr, &startup, &process);
+    const bool started = driver::startProcess(program.path, output, process);
     CloseHandle(output);
     if (!started) {
         std::fprintf(stderr, "start-timer: cannot start %s\n", program.path.c_str());

@@ -23,12 +23,13 @@ std::string hostPathToWindows(const std::string& path) {
     return windows;
 }
 
-AppProcess::AppProcess(const std::string& exePath, const std::string& outputPath) {
+HANDLE createOutputFile(const std::string& path) {
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE output = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (output == INVALID_HANDLE_VALUE) return;
+    return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
 
+bool startProcess(const std::string& exePath, HANDLE output, PROCESS_INFORMATION& process) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
@@ -37,10 +38,14 @@ AppProcess::AppProcess(const std::string& exePath, const std::string& outputPath
     startup.hStdOutput = output;
     startup.hStdError = output;
     std::string commandLine = "\"" + exePath + "\"";
-    if (!CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                        &process_)) {
-        process_ = {};
-    }
+    return CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                          &process) != 0;
+}
+
+AppProcess::AppProcess(const std::string& exePath, const std::string& outputPath) {
+    HANDLE output = createOutputFile(outputPath);
+    if (output == INVALID_HANDLE_VALUE) return;
+    if (!startProcess(exePath, output, process_)) process_ = {};
     CloseHandle(output);
 }
 

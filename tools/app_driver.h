@@ -20,6 +20,14 @@ bool waitFor(const std::function<bool()>& ready, DWORD timeoutMs);
 // "Z:\..." for a path of the host's file system, which Wine maps to drive Z:.
 std::string hostPathToWindows(const std::string& path);
 
+// An inheritable handle to the file `path`, made empty, for a child's
+// standard output; INVALID_HANDLE_VALUE when it cannot be made.
+HANDLE createOutputFile(const std::string& path);
+
+// Starts `exePath` shown normally, with `output` as its standard output and
+// error.
+bool startProcess(const std::string& exePath, HANDLE output, PROCESS_INFORMATION& process);
+
 // The program, started with its standard output going to a file. A process
 // still running when the object goes is killed, so a failing test never
 // leaves it behind.
