@@ -25,7 +25,7 @@ constexpr Renamed kRenamed[] = {
 
 // Bit 57 declares support beyond the Basic Multilingual Plane as a whole, so
 // its row counts every assigned code point above U+FFFF rather than the
-// surrogate code points that reach them.
+// surrogate code points that reach them, and one of them is enough to set it.
 constexpr std::string_view kBeyondPlane0Row = "Surrogates";
 constexpr std::string_view kBeyondPlane0Spans = "every block from U+10000 on";
 
@@ -146,6 +146,7 @@ void addListRow(RowBuilder& builder, std::vector<CoverageRow>& rows, int index) 
             if (block.first > 0xFFFF) builder.add(block);
         }
         row.spans = kBeyondPlane0Spans;
+        row.declaredByAny = true;
     } else {
         auto blockName = name;
         for (const auto& renamed : kRenamed) {

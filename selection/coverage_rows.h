@@ -23,6 +23,9 @@ struct CoverageRow {
     std::span<const fontfile::CodePointRange> assigned;  // ascending; runs neither touch nor overlap
     std::uint32_t assignedCount;
     std::string_view spans;  // the Unicode blocks counted, as Blocks.txt names them
+    // The bit declares the row as a whole rather than each of its code
+    // points: a font sets it rightly when it maps any one of them.
+    bool declaredByAny = false;
 };
 
 // The rows of the block list in table order, then the other bits in

@@ -82,7 +82,9 @@ What they cover (Unicode @UNICODE@, from each font's character map):
   --audit            instead of the fonts, one line per finding: the line,
                      then TAB-separated the kind (sparse: a declared block
                      covered below 10%; undeclared: a block covered at least
-                     50% without its bit; reserved or changed: a bit set
+                     50% without its bit; Surrogates, bit 57, which any
+                     code point above U+FFFF earns: sparse with none,
+                     undeclared with one; reserved or changed: a bit set
                      that the font's OS/2 version reserves or gives another
                      meaning), the bit, the block and the detail; for every
                      font, or for those listed when blocks or characters

@@ -88,6 +88,8 @@ TEST(CoverageRowsOfTheBlockList, CountTheBlocksTheirNamesStandFor) {
     EXPECT_EQ(surrogates.assignedCount, beyond);
     EXPECT_EQ(surrogates.assigned.front().first, U'\U00010000');
     EXPECT_EQ(surrogates.assigned.back().last, U'\U0010FFFD');
+    // Its bit is earned by any one of them; every other row's by enough.
+    for (const auto& r : coverageRows()) EXPECT_EQ(r.declaredByAny, r.name == "Surrogates") << r.name;
 }
 
 TEST(CoverageRowsOfTheBlockList, CountWhatUnicode17Assigns) {

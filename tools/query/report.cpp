@@ -323,6 +323,19 @@ std::string blockListName(std::int32_t bit) {
     return {};
 }
 
+// A set bit whose row the character map barely covers: below kSparsePercent,
+// or none of it for a row that any one code point declares.
+bool sparse(const selection::CoverageRow& row, std::uint32_t count) {
+    return row.declaredByAny ? count == 0 : !atLeast(count, row.assignedCount, kSparsePercent);
+}
+
+// A clear bit whose row the character map covers as a font that sets it
+// would: at least kUndeclaredPercent, or any of it for a row that any one
+// code point declares.
+bool deservesItsBit(const selection::CoverageRow& row, std::uint32_t count) {
+    return count > 0 && (row.declaredByAny || atLeast(count, row.assignedCount, kUndeclaredPercent));
+}
+
 std::vector<Finding> auditFace(const CatalogFace& face) {
     std::vector<Finding> findings;
     const auto covered = coveredBy(face);
@@ -341,9 +354,9 @@ std::vector<Finding> auditFace(const CatalogFace& face) {
         const auto& coverageRow = selection::coverageRows()[*row];
         const auto count = fontfile::countCommon(coverageRow.assigned, covered);
         const auto ratio = std::to_string(count) + "/" + std::to_string(coverageRow.assignedCount) + " covered";
-        if (set && !atLeast(count, coverageRow.assignedCount, kSparsePercent)) {
+        if (set && sparse(coverageRow, count)) {
             findings.push_back({"sparse", bit, std::string(coverageRow.name), ratio});
-        } else if (!set && atLeast(count, coverageRow.assignedCount, kUndeclaredPercent) && count > 0) {
+        } else if (!set && deservesItsBit(coverageRow, count)) {
             findings.push_back({"undeclared", bit, std::string(coverageRow.name), ratio});
         }
     }
