@@ -141,6 +141,8 @@ std::optional<std::string> unsearchableFolder(const std::string& folder) {
     return std::nullopt;
 }
 
+constexpr const char* kNoAnsiSpelling = "its name has no spelling in the ANSI code page, not even a short one";
+
 // The fonts folder of the Windows directory, or why there is none.
 std::optional<std::string> defaultFontsFolder(std::string& why) {
     const auto windows = platform::windowsDirectory();
@@ -201,16 +203,20 @@ struct Sources {
 // The folders and files to read, or why the request cannot be answered.
 std::variant<Sources, std::string> sourcesOf(const QueryOptions& options) {
     Sources sources;
-    for (const auto& folder : options.fontsFolders) sources.folders.push_back(withoutTrailingSeparators(folder));
+    for (const auto& named : options.fontsFolders) {
+        // The engine opens files with the ANSI functions on Windows.
+        const auto folder = platform::pathFromUtf8(withoutTrailingSeparators(named));
+        const auto problem = folder ? unsearchableFolder(*folder) : std::optional<std::string>(kNoAnsiSpelling);
+        if (problem) return "cannot read fonts folder '" + named + "': " + *problem;
+        sources.folders.push_back(*folder);
+    }
     if (sources.folders.empty()) {
         std::string why;
         const auto folder = defaultFontsFolder(why);
         if (!folder) return why;
+        if (const auto problem = unsearchableFolder(*folder))
+            return "cannot read fonts folder '" + *folder + "': " + *problem;
         sources.folders.push_back(*folder);
-    }
-    for (const auto& folder : sources.folders) {
-        if (const auto problem = unsearchableFolder(folder))
-            return "cannot read fonts folder '" + folder + "': " + *problem;
     }
     if (!options.userFonts) return sources;
     // The per-user fonts are a bonus: what cannot be read is told, not fatal.

@@ -167,6 +167,20 @@ TEST(QueryFonts, SeveralFoldersNameFilesByFullPathAndReadAFileReachedTwiceOnce) 
                 ElementsAre("Same   (" + a.path().string() + "/same.ttf)"));
 }
 
+// A command line is UTF-8, and so are this system's file names: a folder
+// named outside ASCII is read by those bytes and shown by them.
+TEST(QueryFonts, AFolderNamedOutsideAsciiIsReadAndShownAsNamed) {
+    TempFolder fonts;
+    const std::string mueller = "M\xC3\xBCller";
+    fonts.makeFolder(mueller);
+    fonts.write(mueller + "/in.ttf", named({{"Inside"}}));
+    const auto folder = fonts.enginePath() + "/" + mueller;
+    EXPECT_THAT(run({"--fonts-dir", folder}), ElementsAre("Inside   (in.ttf)"));
+    const auto json = run({"--fonts-dir", folder, "--json"});
+    ASSERT_EQ(json.size(), 1u);
+    EXPECT_EQ(Json::parse(json[0])["dir"], (fonts.path() / mueller).string());
+}
+
 TEST(QueryFonts, PerUserFontsComeFromTheLocalApplicationDataFolder) {
     TempFolder system, local;
     system.write("system.ttf", named({{"System"}}));
