@@ -156,6 +156,19 @@ TEST(QueryFonts, EveryMemberAndOpenTypeFilesWhenAsked) {
     EXPECT_THAT(bad.err, HasSubstr("--formats"));
 }
 
+// A format is a whole word: not a file name that ends in one.
+TEST(QueryFonts, FormatsAreWholeWordsInEitherCase) {
+    TempFolder fonts;
+    fonts.write("single.otf", simpleFont({1, 0, 0, 0}, "Open").sfntVersion(0x4F54544F).build());
+    EXPECT_THAT(run({"--fonts-dir", fonts.enginePath(), "--formats", "TTF,Otf"}), ElementsAre("Open   (single.otf)"));
+    for (const char* list : {"foo.ttf,bar.TTC", "ttf.ttc", ".otf", "ttf,", "ttf,,otf"}) {
+        const auto bad = query({"--fonts-dir", fonts.enginePath(), "--formats", list});
+        EXPECT_EQ(bad.exitCode, 2) << list;
+        EXPECT_EQ(bad.out, "") << list;
+        EXPECT_THAT(bad.err, HasSubstr("--formats needs a list of formats")) << list;
+    }
+}
+
 TEST(QueryFonts, SeveralFoldersNameFilesByFullPathAndReadAFileReachedTwiceOnce) {
     TempFolder a, b;
     a.write("same.ttf", named({{"Same"}}));

@@ -68,17 +68,34 @@ std::optional<char32_t> codePoint(std::string_view text) {
     return static_cast<char32_t>(value);
 }
 
-std::optional<std::vector<inventory::FontFormat>> formatList(std::string_view list) {
-    std::vector<inventory::FontFormat> formats;
+// The words of a comma-separated list, empty ones included.
+std::vector<std::string_view> commaSeparated(std::string_view list) {
+    std::vector<std::string_view> words;
     while (true) {
         const auto comma = list.find(',');
-        const auto word = list.substr(0, comma);
-        const auto format = inventory::formatOfFileName("." + std::string(word));
-        if (word.empty() || !format) return std::nullopt;
-        if (std::find(formats.begin(), formats.end(), *format) == formats.end()) formats.push_back(*format);
-        if (comma == std::string_view::npos) return formats;
+        words.push_back(list.substr(0, comma));
+        if (comma == std::string_view::npos) return words;
         list.remove_prefix(comma + 1);
     }
+}
+
+// The format a whole word names, letters in either case: "ttf", not "x.ttf".
+std::optional<inventory::FontFormat> formatNamed(std::string_view word) {
+    using inventory::FontFormat;
+    for (const auto format : {FontFormat::ttf, FontFormat::ttc, FontFormat::otf, FontFormat::otc}) {
+        if (platform::equalIgnoringAsciiCase(word, inventory::formatName(format))) return format;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::vector<inventory::FontFormat>> formatList(std::string_view list) {
+    std::vector<inventory::FontFormat> formats;
+    for (const auto word : commaSeparated(list)) {
+        const auto format = formatNamed(word);
+        if (!format) return std::nullopt;
+        if (std::find(formats.begin(), formats.end(), *format) == formats.end()) formats.push_back(*format);
+    }
+    return formats;
 }
 
 // Walks the arguments; each option's handler takes its value, if any.
@@ -239,9 +256,7 @@ bool QueryOptions::needsCharacterMaps() const {
 
 std::variant<std::vector<CodePointRange>, std::string> parseCodePoints(std::string_view list) {
     std::vector<CodePointRange> runs;
-    while (true) {
-        const auto comma = list.find(',');
-        const auto item = list.substr(0, comma);
+    for (const auto item : commaSeparated(list)) {
         const auto dash = item.find('-');
         const auto first = codePoint(item.substr(0, dash));
         const auto last = dash == std::string_view::npos ? first : codePoint(item.substr(dash + 1));
@@ -249,9 +264,8 @@ std::variant<std::vector<CodePointRange>, std::string> parseCodePoints(std::stri
             return "'" + std::string(item) + "' is not a code point U+0000 to U+10FFFF, nor a range of two";
         if (*last < *first) return "'" + std::string(item) + "' is a range that ends before it starts";
         runs.push_back({*first, *last});
-        if (comma == std::string_view::npos) return fontfile::sortedAndMerged(std::move(runs));
-        list.remove_prefix(comma + 1);
     }
+    return fontfile::sortedAndMerged(std::move(runs));
 }
 
 std::variant<std::vector<CodePointRange>, std::string> codePointsOfText(std::string_view utf8) {
