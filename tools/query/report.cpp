@@ -220,14 +220,16 @@ void writeTextFace(const QueryOptions& options, const FontCatalog& catalog, cons
     }
     out.line(text, line.encoding);
     if (!options.missing) return;
+    // ASCII, written as the face's line is: a change of encoding would cost
+    // the output a write of its own.
     const auto covered = coveredBy(face);
     for (const auto& block : m.blocks) {
         const auto& row = selection::coverageRows()[block.row];
         out.line("\t" + std::string(row.name) + ": " + missingText(row.assigned, covered, *options.missing),
-                 TextEncoding::bytes);
+                 line.encoding);
     }
     if (!options.codePoints.empty()) {
-        out.line("\tcode points: " + missingText(options.codePoints, covered, *options.missing), TextEncoding::bytes);
+        out.line("\tcode points: " + missingText(options.codePoints, covered, *options.missing), line.encoding);
     }
 }
 
