@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/ascii.h"
+#include "query/text.h"
 #include "selection/coverage_rows.h"
 
 namespace query {
@@ -269,28 +270,10 @@ std::variant<std::vector<CodePointRange>, std::string> parseCodePoints(std::stri
 }
 
 std::variant<std::vector<CodePointRange>, std::string> codePointsOfText(std::string_view utf8) {
+    const auto text = decodeUtf8(utf8);
+    if (!text) return std::string("the text is not UTF-8");
     std::vector<CodePointRange> runs;
-    for (std::size_t at = 0; at < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[at]);
-        const std::size_t length = lead < 0x80           ? 1
-                                   : (lead >> 5) == 0x6  ? 2
-                                   : (lead >> 4) == 0xE  ? 3
-                                   : (lead >> 3) == 0x1E ? 4
-                                                         : 0;
-        if (length == 0 || at + length > utf8.size()) return std::string("the text is not UTF-8");
-        char32_t value = length == 1 ? lead : static_cast<char32_t>(lead & (0x7Fu >> length));
-        for (std::size_t i = 1; i < length; ++i) {
-            const auto next = static_cast<unsigned char>(utf8[at + i]);
-            if ((next & 0xC0) != 0x80) return std::string("the text is not UTF-8");
-            value = value << 6 | (next & 0x3F);
-        }
-        constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (value < kSmallest[length] || value > fontfile::kLastCodePoint || (value >= 0xD800 && value <= 0xDFFF)) {
-            return std::string("the text is not UTF-8");
-        }
-        runs.push_back({value, value});
-        at += length;
-    }
+    for (const auto codePoint : *text) runs.push_back({codePoint, codePoint});
     return fontfile::sortedAndMerged(std::move(runs));
 }
 
