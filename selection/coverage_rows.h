@@ -47,11 +47,18 @@ struct BitMeaning {
     // The coverage row's name when assigned, the other meaning when
     // changed, empty when reserved.
     std::string_view name;
+    // The index in coverageRows() of the row counting that meaning, if one
+    // does: always when assigned, Phags-pa alone of the changed meanings.
+    std::optional<std::size_t> row;
 };
 
 // What `bit` of ulUnicodeRange1-4 means in an OS/2 table of `os2Version`,
 // measured against its coverage row: the block list's row where there is
 // one (bit 53 is Kanbun), else today's OpenType meaning.
 BitMeaning bitMeaning(int bit, std::uint16_t os2Version);
+
+// The index in coverageRows() of the first row of `bit`: its block list row
+// where it has one. Nothing for a bit without a row.
+std::optional<std::size_t> firstRowOfBit(int bit);
 
 }  // namespace selection

@@ -313,18 +313,6 @@ struct Finding {
     std::string detail;
 };
 
-std::optional<std::size_t> rowOfMeaning(const selection::BitMeaning& meaning) {
-    if (meaning.status == selection::BitStatus::reserved) return std::nullopt;
-    return selection::findCoverageRow(meaning.name);
-}
-
-std::string blockListName(std::int32_t bit) {
-    for (const auto& row : selection::coverageRows()) {
-        if (row.inBlockList && row.rangeBit == bit) return std::string(row.name);
-    }
-    return {};
-}
-
 // A set bit whose row the character map barely covers: below kSparsePercent,
 // or none of it for a row that any one code point declares.
 bool sparse(const selection::CoverageRow& row, std::uint32_t count) {
@@ -338,28 +326,44 @@ bool deservesItsBit(const selection::CoverageRow& row, std::uint32_t count) {
     return count > 0 && (row.declaredByAny || atLeast(count, row.assignedCount, kUndeclaredPercent));
 }
 
+// The block list's name for `bit`, empty for a bit the block list leaves out.
+std::string_view blockListNameOf(std::int32_t bit) {
+    const auto row = selection::firstRowOfBit(bit);  // the block list's rows come first
+    return row && selection::coverageRows()[*row].inBlockList ? selection::coverageRows()[*row].name : "";
+}
+
+// A set bit the font's OS/2 version reserves or gives another meaning.
+Finding versionFinding(std::int32_t bit, std::uint16_t version, const selection::BitMeaning& meaning) {
+    const auto versionText = "OS/2 version " + std::to_string(version);
+    const std::string block(blockListNameOf(bit));
+    if (meaning.status == selection::BitStatus::reserved) {
+        return {"reserved", bit, block, versionText + " reserves this bit"};
+    }
+    return {"changed", bit, block, versionText + ": " + std::string(meaning.name)};
+}
+
+// What a face's bits get wrong; without an OS/2 version they mean nothing
+// to check.
 std::vector<Finding> auditFace(const CatalogFace& face) {
     std::vector<Finding> findings;
+    if (!face.os2Version) return findings;
     const auto covered = coveredBy(face);
-    const std::uint16_t version = face.os2Version.value_or(0);
+    const std::uint16_t version = *face.os2Version;
     for (std::int32_t bit = 0; bit < 128; ++bit) {
         const bool set = declares(face, bit);
         const auto meaning = selection::bitMeaning(bit, version);
-        const auto versionText = "OS/2 version " + std::to_string(version);
-        if (set && face.os2Version && meaning.status == selection::BitStatus::reserved) {
-            findings.push_back({"reserved", bit, blockListName(bit), versionText + " reserves this bit"});
-        } else if (set && face.os2Version && meaning.status == selection::BitStatus::changed) {
-            findings.push_back({"changed", bit, blockListName(bit), versionText + ": " + std::string(meaning.name)});
+        if (set && meaning.status != selection::BitStatus::assigned) {
+            findings.push_back(versionFinding(bit, version, meaning));
         }
-        const auto row = face.os2Version ? rowOfMeaning(meaning) : std::nullopt;
-        if (!row) continue;
-        const auto& coverageRow = selection::coverageRows()[*row];
+        if (!meaning.row) continue;
+        const auto& coverageRow = selection::coverageRows()[*meaning.row];
         const auto count = fontfile::countCommon(coverageRow.assigned, covered);
-        const auto ratio = std::to_string(count) + "/" + std::to_string(coverageRow.assignedCount) + " covered";
-        if (set && sparse(coverageRow, count)) {
-            findings.push_back({"sparse", bit, std::string(coverageRow.name), ratio});
-        } else if (!set && deservesItsBit(coverageRow, count)) {
-            findings.push_back({"undeclared", bit, std::string(coverageRow.name), ratio});
+        const char* kind = set && sparse(coverageRow, count)            ? "sparse"
+                           : !set && deservesItsBit(coverageRow, count) ? "undeclared"
+                                                                        : nullptr;
+        if (kind) {
+            findings.push_back({kind, bit, std::string(coverageRow.name),
+                                std::to_string(count) + "/" + std::to_string(coverageRow.assignedCount) + " covered"});
         }
     }
     return findings;
