@@ -109,11 +109,6 @@ constexpr char kSeparator = '/';
 
 std::string macName(const CatalogFace& face) { return std::string(inventory::slotText(face.macName)); }
 
-std::optional<std::string> windowsName(const CatalogFace& face) {
-    if (!face.windowsName) return std::nullopt;
-    return utf8FromUtf16be(*face.windowsName);
-}
-
 // A folder as this system writes it; the engine joins with backslashes.
 std::string displayFolder(std::string folder) {
     std::replace(folder.begin(), folder.end(), kSeparator == '/' ? '\\' : '/', kSeparator);
@@ -124,39 +119,48 @@ std::string displayPath(const inventory::CatalogFile& file) {
     return file.directory.empty() ? file.name : displayFolder(file.directory) + kSeparator + file.name;
 }
 
-// How a face's line shows it, in the encoding of its names.
+// The name a face's line shows, and its Windows name decoded once for the
+// line and JSON alike.
 struct Line {
-    std::string name;
-    std::string file;
-    bool member = false;
+    std::string name;  // in `encoding`
     TextEncoding encoding = TextEncoding::ansi;
-
-    // The program's line: "<name>   (<file>)", two blanks for a member.
-    std::string raw() const {
-        return member ? selection::memberLine(name, file) : selection::singleFontLine(name, file);
-    }
-    std::string shown() const { return safeLine(raw()); }
+    std::optional<std::string> windowsName;  // UTF-8
 };
 
-Line lineOf(const QueryOptions& options, const FontCatalog& catalog, const CatalogFace& face, FileNaming naming) {
-    const auto& file = catalog.files[face.file];
+Line lineOf(const QueryOptions& options, const CatalogFace& face) {
     Line line;
-    line.member = inventory::isCollection(file.format);
-    line.file = naming.fullPaths ? displayPath(file) : file.name;
+    // The catalog reads a Windows name only when a line or JSON shows it.
+    if (face.windowsName) line.windowsName = utf8FromUtf16be(*face.windowsName);
     if (options.names == NameChoice::mac) {
         line.name = macName(face);  // raw bytes, as the program shows them
         return line;
     }
     line.encoding = TextEncoding::utf8;
-    line.file = utf8FromFileName(line.file);
-    const auto windows = windowsName(face);
     if (options.names == NameChoice::windows) {
-        line.name = windows.value_or(std::string());
+        line.name = line.windowsName.value_or(std::string());
     } else {
-        line.name = windows ? *windows : face.hasMacName ? utf8FromMacRoman(macName(face)) : std::string();
+        line.name = line.windowsName  ? *line.windowsName
+                    : face.hasMacName ? utf8FromMacRoman(macName(face))
+                                      : std::string();
     }
     return line;
 }
+
+// The program's line: "<name>   (<file>)", two blanks for a member.
+std::string rawLine(const FontCatalog& catalog, const CatalogFace& face, const Line& line, FileNaming naming) {
+    const auto& file = catalog.files[face.file];
+    auto shownFile = naming.fullPaths ? displayPath(file) : file.name;
+    if (line.encoding == TextEncoding::utf8) shownFile = utf8FromFileName(shownFile);
+    return inventory::isCollection(file.format) ? selection::memberLine(line.name, shownFile)
+                                                : selection::singleFontLine(line.name, shownFile);
+}
+
+// A face of the answer as it is written.
+struct Entry {
+    const Measured& measured;
+    const Line& line;
+    std::string shown;  // the program's line, made safe
+};
 
 // ---- Text --------------------------------------------------------------------
 
@@ -189,22 +193,37 @@ MapKind kindOf(const CharacterMap& map) {
     return {"none", "no character map"};
 }
 
+// The first code points of `wanted` that `present` lacks, at most `listed` of
+// the `missing` there are, and how many there are in all.
+struct FirstMissing {
+    std::vector<char32_t> first;
+    std::uint32_t total = 0;
+};
+
+FirstMissing firstMissing(std::span<const CodePointRange> wanted, std::span<const CodePointRange> present,
+                          std::size_t listed, std::uint32_t missing) {
+    std::vector<char32_t> first(std::min<std::size_t>(listed, missing));
+    const auto found = fontfile::findMissing(wanted, present, first);
+    first.resize(found.listed);
+    return {std::move(first), found.total};
+}
+
 // "<first missing> ... and N more", or "none missing".
-std::string missingText(std::span<const CodePointRange> wanted, std::span<const CodePointRange> present,
-                        std::size_t listed) {
-    std::vector<char32_t> first(listed);
-    const auto missing = fontfile::findMissing(wanted, present, first);
+std::string missingText(const FirstMissing& missing) {
     if (missing.total == 0) return "none missing";
     std::string text = std::to_string(missing.total) + " missing:";
-    for (std::size_t i = 0; i < missing.listed; ++i) text += " " + codePointText(first[i]);
-    if (missing.total > missing.listed) text += " and " + std::to_string(missing.total - missing.listed) + " more";
+    for (const auto codePoint : missing.first) text += " " + codePointText(codePoint);
+    if (missing.total > missing.first.size()) {
+        text += " and " + std::to_string(missing.total - missing.first.size()) + " more";
+    }
     return text;
 }
 
-void writeTextFace(const QueryOptions& options, const FontCatalog& catalog, const Measured& m, const Line& line,
-                   Output& out) {
+void writeTextFace(const QueryOptions& options, const FontCatalog& catalog, const Entry& entry, Output& out) {
+    const auto& m = entry.measured;
     const auto& face = catalog.faces[m.face];
-    std::string text = line.shown();
+    const auto encoding = entry.line.encoding;
+    std::string text = entry.shown;
     if (m.near) text += "\tnear: " + std::to_string(m.missing) + " missing";
     if (options.coverage) {
         for (const auto& block : m.blocks) {
@@ -215,32 +234,29 @@ void writeTextFace(const QueryOptions& options, const FontCatalog& catalog, cons
         if (!options.codePoints.empty()) {
             text += "\tcode points " + std::to_string(m.codePointsCovered) + "/" + std::to_string(m.codePointsTotal);
         }
-        if (face.characterMap && *kindOf(*face.characterMap).note)
-            text += "\t" + std::string(kindOf(*face.characterMap).note);
+        if (face.characterMap) {
+            const auto* note = kindOf(*face.characterMap).note;
+            if (*note) text += "\t" + std::string(note);
+        }
     }
-    out.line(text, line.encoding);
+    out.line(text, encoding);
     if (!options.missing) return;
     // ASCII, written as the face's line is: a change of encoding would cost
     // the output a write of its own.
     const auto covered = coveredBy(face);
     for (const auto& block : m.blocks) {
         const auto& row = selection::coverageRows()[block.row];
-        out.line("\t" + std::string(row.name) + ": " + missingText(row.assigned, covered, *options.missing),
-                 line.encoding);
+        const auto missing = firstMissing(row.assigned, covered, *options.missing, block.total - block.covered);
+        out.line("\t" + std::string(row.name) + ": " + missingText(missing), encoding);
     }
     if (!options.codePoints.empty()) {
-        out.line("\tcode points: " + missingText(options.codePoints, covered, *options.missing), line.encoding);
+        const auto missing =
+            firstMissing(options.codePoints, covered, *options.missing, m.codePointsTotal - m.codePointsCovered);
+        out.line("\tcode points: " + missingText(missing), encoding);
     }
 }
 
 // ---- JSON --------------------------------------------------------------------
-
-std::vector<std::uint32_t> missingList(std::span<const CodePointRange> wanted, std::span<const CodePointRange> present,
-                                       std::size_t listed) {
-    std::vector<char32_t> first(listed);
-    const auto missing = fontfile::findMissing(wanted, present, first);
-    return {first.begin(), first.begin() + static_cast<std::ptrdiff_t>(missing.listed)};
-}
 
 JsonObject faceObject(const FontCatalog& catalog, const CatalogFace& face, const Line& line) {
     const auto& file = catalog.files[face.file];
@@ -256,38 +272,45 @@ JsonObject faceObject(const FontCatalog& catalog, const CatalogFace& face, const
         object.key("os2_version").value(nullptr);
     }
     object.key("ranges").value(face.ranges);
-    if (face.hasMacName) {
-        object.key("mac_name").value(utf8FromMacRoman(macName(face)));
+    const auto mac = face.hasMacName ? std::optional(utf8FromMacRoman(macName(face))) : std::nullopt;
+    if (mac) {
+        object.key("mac_name").value(*mac);
     } else {
         object.key("mac_name").value(nullptr);
     }
-    if (const auto windows = windowsName(face)) {
-        object.key("windows_name").value(*windows);
+    if (line.windowsName) {
+        object.key("windows_name").value(*line.windowsName);
     } else {
         object.key("windows_name").value(nullptr);
     }
-    object.key("name").value(line.encoding == TextEncoding::utf8 ? line.name : utf8FromMacRoman(line.name));
+    // The Macintosh name is the line's own unless the line is in UTF-8.
+    object.key("name").value(line.encoding == TextEncoding::utf8 ? line.name
+                             : mac                               ? *mac
+                                                                 : utf8FromMacRoman(line.name));
     return object;
 }
 
-void writeJsonFace(const QueryOptions& options, const FontCatalog& catalog, const Measured& m, const Line& line,
-                   Output& out) {
+void writeJsonFace(const QueryOptions& options, const FontCatalog& catalog, const Entry& entry, Output& out) {
+    const auto& m = entry.measured;
     const auto& face = catalog.faces[m.face];
-    auto object = faceObject(catalog, face, line);
+    auto object = faceObject(catalog, face, entry.line);
+    const auto covered = coveredBy(face);
     if (options.needsCharacterMaps()) {
         object.key("cmap").value(kindOf(*face.characterMap).json);
         std::vector<JsonObject> blocks;
         for (const auto& block : m.blocks) {
             const auto& row = selection::coverageRows()[block.row];
-            JsonObject entry;
-            entry.key("name").value(row.name);
-            entry.key("bit").value(row.rangeBit);
-            entry.key("declared").value(block.declared);
-            entry.key("covered").value(block.covered);
-            entry.key("total").value(block.total);
-            if (options.missing)
-                entry.key("missing").value(missingList(row.assigned, coveredBy(face), *options.missing));
-            blocks.push_back(std::move(entry));
+            JsonObject blockObject;
+            blockObject.key("name").value(row.name);
+            blockObject.key("bit").value(row.rangeBit);
+            blockObject.key("declared").value(block.declared);
+            blockObject.key("covered").value(block.covered);
+            blockObject.key("total").value(block.total);
+            if (options.missing) {
+                const auto missing = firstMissing(row.assigned, covered, *options.missing, block.total - block.covered);
+                blockObject.key("missing").value(missing.first);
+            }
+            blocks.push_back(std::move(blockObject));
         }
         object.key("blocks").value(blocks);
         if (!options.codePoints.empty()) {
@@ -295,7 +318,9 @@ void writeJsonFace(const QueryOptions& options, const FontCatalog& catalog, cons
             codePoints.key("covered").value(m.codePointsCovered);
             codePoints.key("total").value(m.codePointsTotal);
             if (options.missing) {
-                codePoints.key("missing").value(missingList(options.codePoints, coveredBy(face), *options.missing));
+                const auto missing = firstMissing(options.codePoints, covered, *options.missing,
+                                                  m.codePointsTotal - m.codePointsCovered);
+                codePoints.key("missing").value(missing.first);
             }
             object.key("code_points").value(codePoints);
         }
@@ -369,22 +394,26 @@ std::vector<Finding> auditFace(const CatalogFace& face) {
     return findings;
 }
 
-void writeFindings(const QueryOptions& options, const FontCatalog& catalog, const Measured& m, const Line& line,
-                   Output& out) {
-    const auto& face = catalog.faces[m.face];
-    for (const auto& finding : auditFace(face)) {
-        if (options.json) {
-            auto object = faceObject(catalog, face, line);
-            object.key("finding").value(finding.kind);
-            object.key("bit").value(finding.bit);
-            object.key("block").value(finding.block);
-            object.key("detail").value(finding.detail);
-            out.line(object.str(), TextEncoding::utf8);
-        } else {
-            out.line(line.shown() + "\t" + finding.kind + "\t" + std::to_string(finding.bit) + "\t" + finding.block +
-                         "\t" + finding.detail,
-                     line.encoding);
+void writeFindings(const QueryOptions& options, const FontCatalog& catalog, const Entry& entry, Output& out) {
+    const auto& face = catalog.faces[entry.measured.face];
+    const auto findings = auditFace(face);
+    if (findings.empty()) return;
+    if (options.json) {
+        const auto object = faceObject(catalog, face, entry.line);
+        for (const auto& finding : findings) {
+            auto line = object;
+            line.key("finding").value(finding.kind);
+            line.key("bit").value(finding.bit);
+            line.key("block").value(finding.block);
+            line.key("detail").value(finding.detail);
+            out.line(line.str(), TextEncoding::utf8);
         }
+        return;
+    }
+    for (const auto& finding : findings) {
+        out.line(entry.shown + "\t" + finding.kind + "\t" + std::to_string(finding.bit) + "\t" + finding.block + "\t" +
+                     finding.detail,
+                 entry.line.encoding);
     }
 }
 
@@ -409,17 +438,18 @@ void writeAnswer(const QueryOptions& options, const FontCatalog& catalog, FileNa
         noteDamage(catalog, catalog.faces[i]);
         auto m = measure(options, catalog, i);
         if (!m.listed && !m.near) continue;
-        lines.push_back(lineOf(options, catalog, catalog.faces[i], naming));
-        rawLines.push_back(lines.back().raw());
+        lines.push_back(lineOf(options, catalog.faces[i]));
+        rawLines.push_back(rawLine(catalog, catalog.faces[i], lines.back(), naming));
         chosen.push_back(std::move(m));
     }
     for (const auto at : selection::listBoxOrder(rawLines)) {
+        const Entry entry{chosen[at], lines[at], safeLine(rawLines[at])};
         if (options.audit) {
-            writeFindings(options, catalog, chosen[at], lines[at], out);
+            writeFindings(options, catalog, entry, out);
         } else if (options.json) {
-            writeJsonFace(options, catalog, chosen[at], lines[at], out);
+            writeJsonFace(options, catalog, entry, out);
         } else {
-            writeTextFace(options, catalog, chosen[at], lines[at], out);
+            writeTextFace(options, catalog, entry, out);
         }
     }
 }
