@@ -4,7 +4,6 @@
 // list shows them. Its options read more fonts (per-user ones, OpenType
 // files, every collection member), show real names, measure each font's
 // character map against the blocks, and write JSON Lines.
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -17,6 +16,7 @@
 #include "inventory/font_catalog.h"
 #include "inventory/font_inventory.h"
 #include "platform/platform.h"
+#include "platform/windows_path.h"
 #include "query/options.h"
 #include "query/output.h"
 #include "query/report.h"
@@ -116,15 +116,6 @@ int badInput(const std::string& message) {
 
 void note(const std::string& message) { std::fprintf(stderr, "meldrove-query: note: %s\n", message.c_str()); }
 
-// A path as this system's file functions take it: the engine joins with
-// backslashes, which only Windows reads as separators.
-std::filesystem::path hostPath(std::string path) {
-#ifndef _WIN32
-    std::replace(path.begin(), path.end(), '\\', '/');
-#endif
-    return path;
-}
-
 // The longest folder whose search patterns ("<folder>\*.ttf") still fit a
 // path of 259 characters.
 constexpr std::size_t kLongestFolder = platform::kMaxPath - 1 - std::char_traits<char>::length("\\*.ttf");
@@ -136,7 +127,7 @@ std::optional<std::string> unsearchableFolder(const std::string& folder) {
                "must fit 259 characters, so a fonts folder may have at most " + std::to_string(kLongestFolder);
     }
     std::error_code error;
-    std::filesystem::directory_iterator listing(hostPath(folder), error);
+    std::filesystem::directory_iterator listing(std::filesystem::path(query::systemPath(folder)), error);
     if (error) return error.message();
     return std::nullopt;
 }
@@ -161,7 +152,7 @@ std::optional<std::string> defaultFontsFolder(std::string& why) {
 
 // A folder without the separators at its end, which the engine adds itself.
 std::string withoutTrailingSeparators(std::string folder) {
-    while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+    while (folder.size() > 1 && platform::isWindowsSeparator(folder.back())) folder.pop_back();
     return folder;
 }
 
@@ -224,7 +215,7 @@ std::variant<Sources, std::string> sourcesOf(const QueryOptions& options) {
         if (const auto problem = unsearchableFolder(*folder)) {
             note("cannot read the per-user fonts folder '" + *folder + "' (" + *problem + "); going on without it");
         } else {
-            sources.folders.push_back(withoutTrailingSeparators(*folder));
+            sources.folders.push_back(*folder);
         }
     } else {
         note("no per-user fonts folder (LOCALAPPDATA is not set)");

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <functional>
-#include <map>
 #include <string_view>
 #include <utility>
 
@@ -99,6 +97,21 @@ std::optional<std::vector<inventory::FontFormat>> formatList(std::string_view li
     return formats;
 }
 
+// The value a word names among `table`'s, spelt exactly; nothing for
+// another word, or none.
+template <class T, std::size_t N>
+std::optional<T> choice(std::optional<std::string_view> word, const std::pair<std::string_view, T> (&table)[N]) {
+    for (const auto& [name, value] : table) {
+        if (word == name) return value;
+    }
+    return std::nullopt;
+}
+
+constexpr std::pair<std::string_view, NameChoice> kNameChoices[] = {
+    {"mac", NameChoice::mac}, {"windows", NameChoice::windows}, {"best", NameChoice::best}};
+constexpr std::pair<std::string_view, MatchMode> kMatchModes[] = {
+    {"declared", MatchMode::declared}, {"covered", MatchMode::covered}, {"both", MatchMode::both}};
+
 // Walks the arguments; each option's handler takes its value, if any.
 class Parser {
 public:
@@ -143,28 +156,35 @@ private:
     }
 
     // The value of an option: after "=" in the same argument, or the next one.
-    std::optional<std::string_view> value(std::string_view arg, bool& joined) {
+    std::optional<std::string_view> value(std::string_view arg) {
         const auto equals = arg.find('=');
-        joined = equals != std::string_view::npos;
-        if (joined) return arg.substr(equals + 1);
+        if (equals != std::string_view::npos) return arg.substr(equals + 1);
         if (at_ + 1 == args_.size()) return std::nullopt;
         return std::string_view(args_[++at_]);
+    }
+
+    // The switch an option without a value turns on; nothing for another.
+    bool* flag(std::string_view name) {
+        static constexpr std::pair<std::string_view, bool QueryOptions::*> kFlags[] = {
+            {"--user-fonts", &QueryOptions::userFonts},
+            {"--all-members", &QueryOptions::allMembers},
+            {"--json", &QueryOptions::json},
+            {"--coverage", &QueryOptions::coverage},
+            {"--audit", &QueryOptions::audit},
+        };
+        if (name == "--all") return &allBlocks_;
+        for (const auto& [flagName, member] : kFlags) {
+            if (flagName == name) return &(options_.*member);
+        }
+        return nullptr;
     }
 
     std::optional<std::string> option(std::string_view arg) {
         const auto name = arg.substr(0, arg.find('='));
         const bool hasValue = name.size() != arg.size();
-        const std::map<std::string_view, std::function<void()>> flags = {
-            {"--user-fonts", [&] { options_.userFonts = true; }},
-            {"--all-members", [&] { options_.allMembers = true; }},
-            {"--json", [&] { options_.json = true; }},
-            {"--coverage", [&] { options_.coverage = true; }},
-            {"--audit", [&] { options_.audit = true; }},
-            {"--all", [&] { allBlocks_ = true; }},
-        };
-        if (const auto flag = flags.find(name); flag != flags.end()) {
+        if (auto* const on = flag(name)) {
             if (hasValue) return "option " + std::string(name) + " takes no value";
-            flag->second();
+            *on = true;
             return std::nullopt;
         }
         if (name == "--missing") {
@@ -175,8 +195,7 @@ private:
             options_.missing = *count;
             return std::nullopt;
         }
-        bool joined = false;
-        const auto text = value(arg, joined);
+        const auto text = value(arg);
         const auto needs = [&](const char* what) { return std::string(name) + " needs " + what; };
         if (name == "--fonts-dir") {
             if (!text) return needs("a folder");
@@ -187,25 +206,13 @@ private:
             if (!formats) return needs("a list of formats among ttf, ttc, otf and otc, as ttf,otf");
             options_.formats = *formats;
         } else if (name == "--names") {
-            if (text == "mac") {
-                options_.names = NameChoice::mac;
-            } else if (text == "windows") {
-                options_.names = NameChoice::windows;
-            } else if (text == "best") {
-                options_.names = NameChoice::best;
-            } else {
-                return needs("mac, windows or best");
-            }
+            const auto names = choice(text, kNameChoices);
+            if (!names) return needs("mac, windows or best");
+            options_.names = *names;
         } else if (name == "--match") {
-            if (text == "declared") {
-                options_.match = MatchMode::declared;
-            } else if (text == "covered") {
-                options_.match = MatchMode::covered;
-            } else if (text == "both") {
-                options_.match = MatchMode::both;
-            } else {
-                return needs("declared, covered or both");
-            }
+            const auto match = choice(text, kMatchModes);
+            if (!match) return needs("declared, covered or both");
+            options_.match = *match;
         } else if (name == "--min") {
             const auto percent = text ? number(*text, 100) : std::nullopt;
             if (!percent) return needs("a whole percentage from 0 to 100");

@@ -64,7 +64,9 @@ std::uint32_t sizeOf(std::span<const CodePointRange> runs) {
     return size;
 }
 
-Measured measure(const QueryOptions& options, const FontCatalog& catalog, std::size_t index) {
+// `codePointsTotal`: the size of options.codePoints, the same for every face.
+Measured measure(const QueryOptions& options, const FontCatalog& catalog, std::size_t index,
+                 std::uint32_t codePointsTotal) {
     const auto& face = catalog.faces[index];
     const auto covered = coveredBy(face);
     Measured m{.face = index};
@@ -78,7 +80,7 @@ Measured measure(const QueryOptions& options, const FontCatalog& catalog, std::s
         m.missing += block.total - block.covered;
         m.blocks.push_back(block);
     }
-    m.codePointsTotal = sizeOf(options.codePoints);
+    m.codePointsTotal = codePointsTotal;
     m.codePointsCovered = fontfile::countCommon(options.codePoints, covered);
     m.missing += m.codePointsTotal - m.codePointsCovered;
     const bool charactersAll = m.codePointsCovered == m.codePointsTotal;
@@ -101,22 +103,12 @@ Measured measure(const QueryOptions& options, const FontCatalog& catalog, std::s
 
 // ---- Names and lines ----------------------------------------------------------
 
-#ifdef _WIN32
-constexpr char kSeparator = '\\';
-#else
-constexpr char kSeparator = '/';
-#endif
-
 std::string macName(const CatalogFace& face) { return std::string(inventory::slotText(face.macName)); }
 
-// A folder as this system writes it; the engine joins with backslashes.
-std::string displayFolder(std::string folder) {
-    std::replace(folder.begin(), folder.end(), kSeparator == '/' ? '\\' : '/', kSeparator);
-    return folder;
-}
-
+// The file's name is left as it is: elsewhere than on Windows a backslash
+// may be part of it.
 std::string displayPath(const inventory::CatalogFile& file) {
-    return file.directory.empty() ? file.name : displayFolder(file.directory) + kSeparator + file.name;
+    return file.directory.empty() ? file.name : systemPath(file.directory + '\\') + file.name;
 }
 
 // The name a face's line shows, and its Windows name decoded once for the
@@ -262,7 +254,7 @@ JsonObject faceObject(const FontCatalog& catalog, const CatalogFace& face, const
     const auto& file = catalog.files[face.file];
     JsonObject object;
     object.key("file").value(utf8FromFileName(file.name));
-    object.key("dir").value(utf8FromFileName(displayFolder(file.directory)));
+    object.key("dir").value(utf8FromFileName(systemPath(file.directory)));
     object.key("face").value(face.member);
     object.key("collection").value(inventory::isCollection(file.format));
     object.key("format").value(inventory::formatName(file.format));
@@ -433,10 +425,11 @@ void writeAnswer(const QueryOptions& options, const FontCatalog& catalog, FileNa
     std::vector<Measured> chosen;
     std::vector<Line> lines;
     std::vector<std::string> rawLines;
+    const auto codePointsTotal = sizeOf(options.codePoints);
     // With --audit and nothing asked for, every font is audited.
     for (std::size_t i = 0; i < catalog.faces.size(); ++i) {
         noteDamage(catalog, catalog.faces[i]);
-        auto m = measure(options, catalog, i);
+        auto m = measure(options, catalog, i, codePointsTotal);
         if (!m.listed && !m.near) continue;
         lines.push_back(lineOf(options, catalog.faces[i]));
         rawLines.push_back(rawLine(catalog, catalog.faces[i], lines.back(), naming));
