@@ -195,10 +195,11 @@ struct Sources {
 std::variant<Sources, std::string> sourcesOf(const QueryOptions& options) {
     Sources sources;
     for (const auto& named : options.fontsFolders) {
+        const auto trimmed = withoutTrailingSeparators(named);
         // The engine opens files with the ANSI functions on Windows.
-        const auto folder = platform::pathFromUtf8(withoutTrailingSeparators(named));
+        const auto folder = platform::pathFromUtf8(trimmed);
         const auto problem = folder ? unsearchableFolder(*folder) : std::optional<std::string>(kNoAnsiSpelling);
-        if (problem) return "cannot read fonts folder '" + named + "': " + *problem;
+        if (problem) return "cannot read fonts folder '" + trimmed + "': " + *problem;
         sources.folders.push_back(*folder);
     }
     if (sources.folders.empty()) {

@@ -178,6 +178,8 @@ def main():
              [b"Member 111  (crafted-twelve.ttc)", b"Cff B  (crafted-cff.otc)", b"Open Type   (crafted-open.otf)"]),
         Case(["--blocks", "--all", "--json"], [b'{"name":"Phags-pa","bit":53,"block_list":false']),
         Case(["--fonts-dir", fonts, "Klingon"], [], code=2, error=b"unknown block 'Klingon'"),
+        # No ANSI spelling under Wine, and no such folder natively.
+        Case(["--fonts-dir", work / "missing \U0001f600"], [], code=2, error=b"cannot read fonts folder '"),
         Case(["--fonts-dir", cut], [], code=255, error=b"Read failed on table #2"),
     ]
     checks = harness.Checks()
