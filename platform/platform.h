@@ -11,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -46,6 +47,12 @@ std::optional<std::string> userFontsFolder();
 // which stand for the system fonts folder that the engine reads anyway.
 // Empty when the key is missing or cannot be read, and on every other system.
 std::vector<std::string> registeredUserFontFiles();
+
+// A path given in UTF-8 (a command line's) as the engine's file functions
+// take it: on Windows in the ANSI code page, strictly, or by its short name
+// when a character of it has no place there; nothing when neither spells it
+// (or it is not UTF-8). Elsewhere names are bytes, and it is the same bytes.
+std::optional<std::string> pathFromUtf8(std::string_view utf8);
 
 struct FoundEntry {
     std::uint32_t attributes = 0;

@@ -189,6 +189,8 @@ std::optional<std::string> userFontsFolder() {
 // No registry: the files a user installed lie in their folder alone.
 std::vector<std::string> registeredUserFontFiles() { return {}; }
 
+std::optional<std::string> pathFromUtf8(std::string_view utf8) { return std::string(utf8); }
+
 struct FileSearch::State {
     Listing listing;
     std::size_t next = 0;

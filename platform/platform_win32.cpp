@@ -57,6 +57,20 @@ std::optional<std::string> toAnsiPath(const std::wstring& path) {
     return toAnsi(shortPath);
 }
 
+// UTF-8 as UTF-16; nothing when it is not UTF-8.
+std::optional<std::wstring> wideFromUtf8(std::string_view utf8) {
+    if (utf8.empty()) return std::wstring();
+    if (utf8.size() > INT_MAX) return std::nullopt;
+    const int length = static_cast<int>(utf8.size());
+    const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, nullptr, 0);
+    if (size <= 0) return std::nullopt;
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, wide.data(), size) != size) {
+        return std::nullopt;
+    }
+    return wide;
+}
+
 // The longest data of a value looked at, in bytes: ExpandEnvironmentStrings
 // takes and gives at most 32,767 characters, and a path the engine can open
 // is far shorter. Longer values are skipped unread.
@@ -141,6 +155,12 @@ std::vector<std::string> registeredUserFontFiles() {
     }
     RegCloseKey(key);
     return files;
+}
+
+std::optional<std::string> pathFromUtf8(std::string_view utf8) {
+    const auto wide = wideFromUtf8(utf8);
+    if (!wide) return std::nullopt;
+    return toAnsiPath(*wide);
 }
 
 struct FileSearch::State {

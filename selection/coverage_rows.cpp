@@ -1,6 +1,8 @@
 #include "selection/coverage_rows.h"
 
 #include <algorithm>
+#include <array>
+#include <iterator>
 #include <vector>
 
 #include "platform/ascii.h"
@@ -25,7 +27,7 @@ constexpr Renamed kRenamed[] = {
 
 // Bit 57 declares support beyond the Basic Multilingual Plane as a whole, so
 // its row counts every assigned code point above U+FFFF rather than the
-// surrogate code points that reach them.
+// surrogate code points that reach them, and one of them is enough to set it.
 constexpr std::string_view kBeyondPlane0Row = "Surrogates";
 constexpr std::string_view kBeyondPlane0Spans = "every block from U+10000 on";
 
@@ -131,9 +133,12 @@ private:
     std::uint32_t count_ = 0;
 };
 
+constexpr int kBits = 128;
+
 struct Rows {
     RowBuilder builder;
     std::vector<CoverageRow> rows;
+    std::array<std::optional<std::size_t>, kBits> firstOfBit;
 };
 
 // A block list row: its Unicode block under its own or its renamed name.
@@ -146,6 +151,7 @@ void addListRow(RowBuilder& builder, std::vector<CoverageRow>& rows, int index) 
             if (block.first > 0xFFFF) builder.add(block);
         }
         row.spans = kBeyondPlane0Spans;
+        row.declaredByAny = true;
     } else {
         auto blockName = name;
         for (const auto& renamed : kRenamed) {
@@ -180,7 +186,12 @@ Rows buildRows() {
     Rows built;
     for (int index = 0; index < kBlockCount; ++index) addListRow(built.builder, built.rows, index);
     for (const auto& extra : kExtraRows) addExtraRow(built.builder, built.rows, extra);
-    for (std::size_t i = 0; i < built.rows.size(); ++i) built.rows[i].assigned = built.builder.runsOf(i);
+    for (std::size_t i = 0; i < built.rows.size(); ++i) {
+        auto& row = built.rows[i];
+        row.assigned = built.builder.runsOf(i);
+        auto& first = built.firstOfBit[static_cast<std::size_t>(row.rangeBit)];
+        if (!first) first = i;
+    }
     return built;
 }
 
@@ -262,22 +273,27 @@ constexpr ReservedSpell kReservedSpells[] = {
     {53, 3},  // Kanbun gone to bit 59, Phags-pa not yet come
 };
 
-// The name of the row a bit's meaning is measured against.
-std::string_view rowName(int bit) {
-    for (int index = 0; index < kBlockCount; ++index) {
-        if (blockRangeBit(index) == bit) return blockName(index);
+// The row that counts a changed meaning: one of the bits the block list
+// leaves out (Phags-pa), or none for the meanings of version 1 alone.
+std::optional<std::size_t> extraRowNamed(std::string_view name) {
+    for (std::size_t i = 0; i < std::size(kExtraRows); ++i) {
+        if (kExtraRows[i].name == name) return static_cast<std::size_t>(kBlockCount) + i;
     }
-    for (const auto& extra : kExtraRows) {
-        if (extra.bit == bit) return extra.name;
-    }
-    return {};
+    return std::nullopt;
+}
+
+const Rows& rowsBuilt() {
+    static const Rows built = buildRows();
+    return built;
 }
 
 }  // namespace
 
-std::span<const CoverageRow> coverageRows() {
-    static const Rows built = buildRows();
-    return built.rows;
+std::span<const CoverageRow> coverageRows() { return rowsBuilt().rows; }
+
+std::optional<std::size_t> firstRowOfBit(int bit) {
+    if (bit < 0 || bit >= kBits) return std::nullopt;
+    return rowsBuilt().firstOfBit[static_cast<std::size_t>(bit)];
 }
 
 std::optional<std::size_t> findCoverageRow(std::string_view name) {
@@ -291,16 +307,17 @@ std::optional<std::size_t> findCoverageRow(std::string_view name) {
 BitMeaning bitMeaning(int bit, std::uint16_t os2Version) {
     os2Version = std::max<std::uint16_t>(os2Version, 1);  // version 0 tables took version 1's assignments
     for (const auto& spell : kReservedSpells) {
-        if (spell.bit == bit && spell.version == os2Version) return {BitStatus::reserved, {}};
+        if (spell.bit == bit && spell.version == os2Version) return {BitStatus::reserved, {}, {}};
     }
     for (const auto& other : kOtherMeanings) {
         if (other.bit == bit && os2Version >= other.fromVersion && os2Version <= other.toVersion) {
-            return {BitStatus::changed, other.name};
+            return {BitStatus::changed, other.name, extraRowNamed(other.name)};
         }
     }
     const auto first = firstVersionAssigning(bit);
-    if (!first || os2Version < *first) return {BitStatus::reserved, {}};
-    return {BitStatus::assigned, rowName(bit)};
+    if (!first || os2Version < *first) return {BitStatus::reserved, {}, {}};
+    const auto row = firstRowOfBit(bit);  // every bit a version assigns has one
+    return {BitStatus::assigned, row ? coverageRows()[*row].name : std::string_view(), row};
 }
 
 }  // namespace selection

@@ -23,6 +23,9 @@ struct CoverageRow {
     std::span<const fontfile::CodePointRange> assigned;  // ascending; runs neither touch nor overlap
     std::uint32_t assignedCount;
     std::string_view spans;  // the Unicode blocks counted, as Blocks.txt names them
+    // The bit declares the row as a whole rather than each of its code
+    // points: a font sets it rightly when it maps any one of them.
+    bool declaredByAny = false;
 };
 
 // The rows of the block list in table order, then the other bits in
@@ -44,11 +47,18 @@ struct BitMeaning {
     // The coverage row's name when assigned, the other meaning when
     // changed, empty when reserved.
     std::string_view name;
+    // The index in coverageRows() of the row counting that meaning, if one
+    // does: always when assigned, Phags-pa alone of the changed meanings.
+    std::optional<std::size_t> row;
 };
 
 // What `bit` of ulUnicodeRange1-4 means in an OS/2 table of `os2Version`,
 // measured against its coverage row: the block list's row where there is
 // one (bit 53 is Kanbun), else today's OpenType meaning.
 BitMeaning bitMeaning(int bit, std::uint16_t os2Version);
+
+// The index in coverageRows() of the first row of `bit`: its block list row
+// where it has one. Nothing for a bit without a row.
+std::optional<std::size_t> firstRowOfBit(int bit);
 
 }  // namespace selection

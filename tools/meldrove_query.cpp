@@ -4,7 +4,6 @@
 // list shows them. Its options read more fonts (per-user ones, OpenType
 // files, every collection member), show real names, measure each font's
 // character map against the blocks, and write JSON Lines.
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -17,6 +16,7 @@
 #include "inventory/font_catalog.h"
 #include "inventory/font_inventory.h"
 #include "platform/platform.h"
+#include "platform/windows_path.h"
 #include "query/options.h"
 #include "query/output.h"
 #include "query/report.h"
@@ -82,7 +82,9 @@ What they cover (Unicode @UNICODE@, from each font's character map):
   --audit            instead of the fonts, one line per finding: the line,
                      then TAB-separated the kind (sparse: a declared block
                      covered below 10%; undeclared: a block covered at least
-                     50% without its bit; reserved or changed: a bit set
+                     50% without its bit; Surrogates, bit 57, which any
+                     code point above U+FFFF earns: sparse with none,
+                     undeclared with one; reserved or changed: a bit set
                      that the font's OS/2 version reserves or gives another
                      meaning), the bit, the block and the detail; for every
                      font, or for those listed when blocks or characters
@@ -114,15 +116,6 @@ int badInput(const std::string& message) {
 
 void note(const std::string& message) { std::fprintf(stderr, "meldrove-query: note: %s\n", message.c_str()); }
 
-// A path as this system's file functions take it: the engine joins with
-// backslashes, which only Windows reads as separators.
-std::filesystem::path hostPath(std::string path) {
-#ifndef _WIN32
-    std::replace(path.begin(), path.end(), '\\', '/');
-#endif
-    return path;
-}
-
 // The longest folder whose search patterns ("<folder>\*.ttf") still fit a
 // path of 259 characters.
 constexpr std::size_t kLongestFolder = platform::kMaxPath - 1 - std::char_traits<char>::length("\\*.ttf");
@@ -134,10 +127,12 @@ std::optional<std::string> unsearchableFolder(const std::string& folder) {
                "must fit 259 characters, so a fonts folder may have at most " + std::to_string(kLongestFolder);
     }
     std::error_code error;
-    std::filesystem::directory_iterator listing(hostPath(folder), error);
+    std::filesystem::directory_iterator listing(std::filesystem::path(query::systemPath(folder)), error);
     if (error) return error.message();
     return std::nullopt;
 }
+
+constexpr const char* kNoAnsiSpelling = "its name has no spelling in the ANSI code page, not even a short one";
 
 // The fonts folder of the Windows directory, or why there is none.
 std::optional<std::string> defaultFontsFolder(std::string& why) {
@@ -157,7 +152,7 @@ std::optional<std::string> defaultFontsFolder(std::string& why) {
 
 // A folder without the separators at its end, which the engine adds itself.
 std::string withoutTrailingSeparators(std::string folder) {
-    while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+    while (folder.size() > 1 && platform::isWindowsSeparator(folder.back())) folder.pop_back();
     return folder;
 }
 
@@ -199,16 +194,21 @@ struct Sources {
 // The folders and files to read, or why the request cannot be answered.
 std::variant<Sources, std::string> sourcesOf(const QueryOptions& options) {
     Sources sources;
-    for (const auto& folder : options.fontsFolders) sources.folders.push_back(withoutTrailingSeparators(folder));
+    for (const auto& named : options.fontsFolders) {
+        const auto trimmed = withoutTrailingSeparators(named);
+        // The engine opens files with the ANSI functions on Windows.
+        const auto folder = platform::pathFromUtf8(trimmed);
+        const auto problem = folder ? unsearchableFolder(*folder) : std::optional<std::string>(kNoAnsiSpelling);
+        if (problem) return "cannot read fonts folder '" + trimmed + "': " + *problem;
+        sources.folders.push_back(*folder);
+    }
     if (sources.folders.empty()) {
         std::string why;
         const auto folder = defaultFontsFolder(why);
         if (!folder) return why;
+        if (const auto problem = unsearchableFolder(*folder))
+            return "cannot read fonts folder '" + *folder + "': " + *problem;
         sources.folders.push_back(*folder);
-    }
-    for (const auto& folder : sources.folders) {
-        if (const auto problem = unsearchableFolder(folder))
-            return "cannot read fonts folder '" + folder + "': " + *problem;
     }
     if (!options.userFonts) return sources;
     // The per-user fonts are a bonus: what cannot be read is told, not fatal.
@@ -216,7 +216,7 @@ std::variant<Sources, std::string> sourcesOf(const QueryOptions& options) {
         if (const auto problem = unsearchableFolder(*folder)) {
             note("cannot read the per-user fonts folder '" + *folder + "' (" + *problem + "); going on without it");
         } else {
-            sources.folders.push_back(withoutTrailingSeparators(*folder));
+            sources.folders.push_back(*folder);
         }
     } else {
         note("no per-user fonts folder (LOCALAPPDATA is not set)");

@@ -88,6 +88,8 @@ TEST(CoverageRowsOfTheBlockList, CountTheBlocksTheirNamesStandFor) {
     EXPECT_EQ(surrogates.assignedCount, beyond);
     EXPECT_EQ(surrogates.assigned.front().first, U'\U00010000');
     EXPECT_EQ(surrogates.assigned.back().last, U'\U0010FFFD');
+    // Its bit is earned by any one of them; every other row's by enough.
+    for (const auto& r : coverageRows()) EXPECT_EQ(r.declaredByAny, r.name == "Surrogates") << r.name;
 }
 
 TEST(CoverageRowsOfTheBlockList, CountWhatUnicode17Assigns) {
@@ -204,6 +206,27 @@ TEST(BitMeaning, Bits123To127AndBitsOutOfRangeAreReservedInEveryVersion) {
             EXPECT_EQ(selection::bitMeaning(bit, version).status, BitStatus::reserved) << bit << " " << version;
         }
     }
+}
+
+// The row a meaning is measured against is the row of its name, found
+// without a search by name: the first of its bit when assigned.
+TEST(BitMeaning, GivesTheRowOfItsName) {
+    for (int bit = 0; bit < 128; ++bit) {
+        for (const std::uint16_t version : std::initializer_list<std::uint16_t>{0, 1, 2, 3, 4, 5}) {
+            const auto meaning = selection::bitMeaning(bit, version);
+            const auto byName = meaning.status == BitStatus::reserved ? std::nullopt : findCoverageRow(meaning.name);
+            EXPECT_EQ(meaning.row, byName) << "bit " << bit << " in version " << version;
+        }
+    }
+    EXPECT_EQ(selection::bitMeaning(53, 4).row, findCoverageRow("Phags-pa"));
+    EXPECT_FALSE(selection::bitMeaning(8, 1).row);  // Greek Symbols and Coptic: no row counts it
+}
+
+TEST(CoverageRows, FirstRowOfABitIsItsBlockListRowWhereItHasOne) {
+    EXPECT_EQ(selection::firstRowOfBit(53), findCoverageRow("Kanbun"));
+    EXPECT_EQ(selection::firstRowOfBit(8), findCoverageRow("Coptic"));
+    EXPECT_EQ(selection::firstRowOfBit(0), 0u);
+    for (int bit : {-1, 123, 127, 128}) EXPECT_FALSE(selection::firstRowOfBit(bit)) << bit;
 }
 
 // In today's OS/2 table every bit up to 122 names the row that counts it.

@@ -10,7 +10,10 @@
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>  // GetACP: what the ANSI spelling of a name is
+#else
 #include <sys/stat.h>
 #endif
 
@@ -252,6 +255,28 @@ TEST(ReadOnlyFileReadAround, GivesTheSameBytesWhereverTheReadFalls) {
         }
     }
 }
+
+// ---- Paths from a command line -------------------------------------------
+
+#ifdef _WIN32
+// The file functions take the ANSI code page: a name is spelt there exactly,
+// and one that has no place in it, nor a short name, is none.
+TEST(PathFromUtf8, IsTheAnsiSpellingOrNothing) {
+    EXPECT_EQ(platform::pathFromUtf8("C:\\Fonts\\x.ttf"), "C:\\Fonts\\x.ttf");
+    if (GetACP() == 1252) {
+        EXPECT_EQ(platform::pathFromUtf8("C:\\M\xC3\xBCller"), "C:\\M\xFCller");
+    }
+    if (GetACP() != CP_UTF8) {
+        EXPECT_FALSE(platform::pathFromUtf8("C:\\missing \xF0\x9F\x98\x80"));
+    }
+    EXPECT_FALSE(platform::pathFromUtf8("C:\\M\xFCller"));  // not UTF-8
+}
+#else
+TEST(PathFromUtf8, IsTheBytesAsTheyAre) {
+    for (const char* path : {"/fonts", "/M\xC3\xBCller", "/not \xFC UTF-8"})
+        EXPECT_EQ(platform::pathFromUtf8(path), path);
+}
+#endif
 
 // ---- The Windows directory ----------------------------------------------
 

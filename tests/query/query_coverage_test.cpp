@@ -17,6 +17,7 @@ using querytest::lines;
 using querytest::query;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::StartsWith;
 
 constexpr std::uint32_t kLatin = 1u << 0, kCyrillic = 1u << 9, kKanbun = 1u << (53 - 32);
 
@@ -184,6 +185,21 @@ TEST(QueryAudit, FindsSparseDeclaredAndRichUndeclaredBlocksOfTheFontsListed) {
                             "A   (a.ttf)\tsparse\t9\tCyrillic\t1/256 covered"));
     // Only the fonts that a selection lists.
     EXPECT_THAT(lines(query({"--fonts-dir", fonts.enginePath(), "--audit", "Basic Latin"}).out), ElementsAre());
+}
+
+// Bit 57 stands for every code point above U+FFFF as a whole: one of them
+// earns it, and a font that maps one without it has left it out.
+TEST(QueryAudit, ReadsBit57AsAnyCodePointBeyondTheBasicPlane) {
+    TempFolder fonts;
+    constexpr std::uint32_t kBeyondPlane0 = 1u << (57 - 32);
+    const std::vector<CmapGroup> oneEmoji{{0x1F600, 0x1F600}}, latin{{0x20, 0x7E}};
+    fonts.write("one.ttf", fontMapping("One", {kLatin, kBeyondPlane0, 0, 0}, {{0x20, 0x7E}, {0x1F600, 0x1F600}}));
+    fonts.write("none.ttf", fontMapping("None", {kLatin, kBeyondPlane0, 0, 0}, latin));
+    fonts.write("unset.ttf", fontMapping("Unset", {0, 0, 0, 0}, oneEmoji));
+    const auto result = query({"--fonts-dir", fonts.enginePath(), "--audit"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_THAT(lines(result.out), ElementsAre(StartsWith("None   (none.ttf)\tsparse\t57\tSurrogates\t0/"),
+                                               StartsWith("Unset   (unset.ttf)\tundeclared\t57\tSurrogates\t1/")));
 }
 
 }  // namespace

@@ -156,6 +156,19 @@ TEST(QueryFonts, EveryMemberAndOpenTypeFilesWhenAsked) {
     EXPECT_THAT(bad.err, HasSubstr("--formats"));
 }
 
+// A format is a whole word: not a file name that ends in one.
+TEST(QueryFonts, FormatsAreWholeWordsInEitherCase) {
+    TempFolder fonts;
+    fonts.write("single.otf", simpleFont({1, 0, 0, 0}, "Open").sfntVersion(0x4F54544F).build());
+    EXPECT_THAT(run({"--fonts-dir", fonts.enginePath(), "--formats", "TTF,Otf"}), ElementsAre("Open   (single.otf)"));
+    for (const char* list : {"foo.ttf,bar.TTC", "ttf.ttc", ".otf", "ttf,", "ttf,,otf"}) {
+        const auto bad = query({"--fonts-dir", fonts.enginePath(), "--formats", list});
+        EXPECT_EQ(bad.exitCode, 2) << list;
+        EXPECT_EQ(bad.out, "") << list;
+        EXPECT_THAT(bad.err, HasSubstr("--formats needs a list of formats")) << list;
+    }
+}
+
 TEST(QueryFonts, SeveralFoldersNameFilesByFullPathAndReadAFileReachedTwiceOnce) {
     TempFolder a, b;
     a.write("same.ttf", named({{"Same"}}));
@@ -165,6 +178,20 @@ TEST(QueryFonts, SeveralFoldersNameFilesByFullPathAndReadAFileReachedTwiceOnce) 
                                                 "Same   (" + b.path().string() + "/same.ttf)"));
     EXPECT_THAT(run({"--fonts-dir", a.enginePath(), "--fonts-dir", a.enginePath() + "/"}),
                 ElementsAre("Same   (" + a.path().string() + "/same.ttf)"));
+}
+
+// A command line is UTF-8, and so are this system's file names: a folder
+// named outside ASCII is read by those bytes and shown by them.
+TEST(QueryFonts, AFolderNamedOutsideAsciiIsReadAndShownAsNamed) {
+    TempFolder fonts;
+    const std::string mueller = "M\xC3\xBCller";
+    fonts.makeFolder(mueller);
+    fonts.write(mueller + "/in.ttf", named({{"Inside"}}));
+    const auto folder = fonts.enginePath() + "/" + mueller;
+    EXPECT_THAT(run({"--fonts-dir", folder}), ElementsAre("Inside   (in.ttf)"));
+    const auto json = run({"--fonts-dir", folder, "--json"});
+    ASSERT_EQ(json.size(), 1u);
+    EXPECT_EQ(Json::parse(json[0])["dir"], (fonts.path() / mueller).string());
 }
 
 TEST(QueryFonts, PerUserFontsComeFromTheLocalApplicationDataFolder) {

@@ -99,6 +99,27 @@ TEST(TextValidUtf8, KeepsWellFormedTextAndReplacesEachMaximalSubpart) {
     for (const auto& c : cases) EXPECT_EQ(validUtf8(c.input), c.expected) << c.what;
 }
 
+TEST(TextDecodeUtf8, DecodesWellFormedTextAndRefusesAllElse) {
+    EXPECT_EQ(decodeUtf8(std::string("a\0\x7F\u0080\u07FF\u0800\uD7FF\uE000\uFFFF\U00010000\U0010FFFF", 27)),
+              std::u32string(U"a\0\x7F\u0080\u07FF\u0800\uD7FF\uE000\uFFFF\U00010000\U0010FFFF", 11));
+    EXPECT_EQ(decodeUtf8(""), std::u32string());
+    // Exactly what validUtf8 would change is refused, over every sequence of
+    // the edge bytes of the lead and continuation ranges.
+    const std::vector<int> edges = {0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xC1,
+                                    0xC2, 0xDF, 0xE0, 0xED, 0xEF, 0xF0, 0xF4, 0xF5, 0xFF};
+    for (int a : edges) {
+        for (int b : edges) {
+            for (int c : edges) {
+                for (int d : {0x41, 0x80, 0xBF}) {
+                    const auto input = bytes({a, b, c, d});
+                    ASSERT_EQ(decodeUtf8(input).has_value(), validUtf8(input) == input)
+                        << a << " " << b << " " << c << " " << d;
+                }
+            }
+        }
+    }
+}
+
 #ifdef MELDROVE_JSON_PARSER
 // nlohmann/json writes with error_handler_t::replace one U+FFFD per maximal
 // subpart too: an independent check of validUtf8 and jsonString together.

@@ -2,12 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
-#include <functional>
-#include <map>
 #include <string_view>
 #include <utility>
 
 #include "platform/ascii.h"
+#include "query/text.h"
 #include "selection/coverage_rows.h"
 
 namespace query {
@@ -68,18 +67,50 @@ std::optional<char32_t> codePoint(std::string_view text) {
     return static_cast<char32_t>(value);
 }
 
-std::optional<std::vector<inventory::FontFormat>> formatList(std::string_view list) {
-    std::vector<inventory::FontFormat> formats;
+// The words of a comma-separated list, empty ones included.
+std::vector<std::string_view> commaSeparated(std::string_view list) {
+    std::vector<std::string_view> words;
     while (true) {
         const auto comma = list.find(',');
-        const auto word = list.substr(0, comma);
-        const auto format = inventory::formatOfFileName("." + std::string(word));
-        if (word.empty() || !format) return std::nullopt;
-        if (std::find(formats.begin(), formats.end(), *format) == formats.end()) formats.push_back(*format);
-        if (comma == std::string_view::npos) return formats;
+        words.push_back(list.substr(0, comma));
+        if (comma == std::string_view::npos) return words;
         list.remove_prefix(comma + 1);
     }
 }
+
+// The format a whole word names, letters in either case: "ttf", not "x.ttf".
+std::optional<inventory::FontFormat> formatNamed(std::string_view word) {
+    using inventory::FontFormat;
+    for (const auto format : {FontFormat::ttf, FontFormat::ttc, FontFormat::otf, FontFormat::otc}) {
+        if (platform::equalIgnoringAsciiCase(word, inventory::formatName(format))) return format;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::vector<inventory::FontFormat>> formatList(std::string_view list) {
+    std::vector<inventory::FontFormat> formats;
+    for (const auto word : commaSeparated(list)) {
+        const auto format = formatNamed(word);
+        if (!format) return std::nullopt;
+        if (std::find(formats.begin(), formats.end(), *format) == formats.end()) formats.push_back(*format);
+    }
+    return formats;
+}
+
+// The value a word names among `table`'s, spelt exactly; nothing for
+// another word, or none.
+template <class T, std::size_t N>
+std::optional<T> choice(std::optional<std::string_view> word, const std::pair<std::string_view, T> (&table)[N]) {
+    for (const auto& [name, value] : table) {
+        if (word == name) return value;
+    }
+    return std::nullopt;
+}
+
+constexpr std::pair<std::string_view, NameChoice> kNameChoices[] = {
+    {"mac", NameChoice::mac}, {"windows", NameChoice::windows}, {"best", NameChoice::best}};
+constexpr std::pair<std::string_view, MatchMode> kMatchModes[] = {
+    {"declared", MatchMode::declared}, {"covered", MatchMode::covered}, {"both", MatchMode::both}};
 
 // Walks the arguments; each option's handler takes its value, if any.
 class Parser {
@@ -125,28 +156,35 @@ private:
     }
 
     // The value of an option: after "=" in the same argument, or the next one.
-    std::optional<std::string_view> value(std::string_view arg, bool& joined) {
+    std::optional<std::string_view> value(std::string_view arg) {
         const auto equals = arg.find('=');
-        joined = equals != std::string_view::npos;
-        if (joined) return arg.substr(equals + 1);
+        if (equals != std::string_view::npos) return arg.substr(equals + 1);
         if (at_ + 1 == args_.size()) return std::nullopt;
         return std::string_view(args_[++at_]);
+    }
+
+    // The switch an option without a value turns on; nothing for another.
+    bool* flag(std::string_view name) {
+        static constexpr std::pair<std::string_view, bool QueryOptions::*> kFlags[] = {
+            {"--user-fonts", &QueryOptions::userFonts},
+            {"--all-members", &QueryOptions::allMembers},
+            {"--json", &QueryOptions::json},
+            {"--coverage", &QueryOptions::coverage},
+            {"--audit", &QueryOptions::audit},
+        };
+        if (name == "--all") return &allBlocks_;
+        for (const auto& [flagName, member] : kFlags) {
+            if (flagName == name) return &(options_.*member);
+        }
+        return nullptr;
     }
 
     std::optional<std::string> option(std::string_view arg) {
         const auto name = arg.substr(0, arg.find('='));
         const bool hasValue = name.size() != arg.size();
-        const std::map<std::string_view, std::function<void()>> flags = {
-            {"--user-fonts", [&] { options_.userFonts = true; }},
-            {"--all-members", [&] { options_.allMembers = true; }},
-            {"--json", [&] { options_.json = true; }},
-            {"--coverage", [&] { options_.coverage = true; }},
-            {"--audit", [&] { options_.audit = true; }},
-            {"--all", [&] { allBlocks_ = true; }},
-        };
-        if (const auto flag = flags.find(name); flag != flags.end()) {
+        if (auto* const on = flag(name)) {
             if (hasValue) return "option " + std::string(name) + " takes no value";
-            flag->second();
+            *on = true;
             return std::nullopt;
         }
         if (name == "--missing") {
@@ -157,8 +195,7 @@ private:
             options_.missing = *count;
             return std::nullopt;
         }
-        bool joined = false;
-        const auto text = value(arg, joined);
+        const auto text = value(arg);
         const auto needs = [&](const char* what) { return std::string(name) + " needs " + what; };
         if (name == "--fonts-dir") {
             if (!text) return needs("a folder");
@@ -169,25 +206,13 @@ private:
             if (!formats) return needs("a list of formats among ttf, ttc, otf and otc, as ttf,otf");
             options_.formats = *formats;
         } else if (name == "--names") {
-            if (text == "mac") {
-                options_.names = NameChoice::mac;
-            } else if (text == "windows") {
-                options_.names = NameChoice::windows;
-            } else if (text == "best") {
-                options_.names = NameChoice::best;
-            } else {
-                return needs("mac, windows or best");
-            }
+            const auto names = choice(text, kNameChoices);
+            if (!names) return needs("mac, windows or best");
+            options_.names = *names;
         } else if (name == "--match") {
-            if (text == "declared") {
-                options_.match = MatchMode::declared;
-            } else if (text == "covered") {
-                options_.match = MatchMode::covered;
-            } else if (text == "both") {
-                options_.match = MatchMode::both;
-            } else {
-                return needs("declared, covered or both");
-            }
+            const auto match = choice(text, kMatchModes);
+            if (!match) return needs("declared, covered or both");
+            options_.match = *match;
         } else if (name == "--min") {
             const auto percent = text ? number(*text, 100) : std::nullopt;
             if (!percent) return needs("a whole percentage from 0 to 100");
@@ -239,9 +264,7 @@ bool QueryOptions::needsCharacterMaps() const {
 
 std::variant<std::vector<CodePointRange>, std::string> parseCodePoints(std::string_view list) {
     std::vector<CodePointRange> runs;
-    while (true) {
-        const auto comma = list.find(',');
-        const auto item = list.substr(0, comma);
+    for (const auto item : commaSeparated(list)) {
         const auto dash = item.find('-');
         const auto first = codePoint(item.substr(0, dash));
         const auto last = dash == std::string_view::npos ? first : codePoint(item.substr(dash + 1));
@@ -249,34 +272,15 @@ std::variant<std::vector<CodePointRange>, std::string> parseCodePoints(std::stri
             return "'" + std::string(item) + "' is not a code point U+0000 to U+10FFFF, nor a range of two";
         if (*last < *first) return "'" + std::string(item) + "' is a range that ends before it starts";
         runs.push_back({*first, *last});
-        if (comma == std::string_view::npos) return fontfile::sortedAndMerged(std::move(runs));
-        list.remove_prefix(comma + 1);
     }
+    return fontfile::sortedAndMerged(std::move(runs));
 }
 
 std::variant<std::vector<CodePointRange>, std::string> codePointsOfText(std::string_view utf8) {
+    const auto text = decodeUtf8(utf8);
+    if (!text) return std::string("the text is not UTF-8");
     std::vector<CodePointRange> runs;
-    for (std::size_t at = 0; at < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[at]);
-        const std::size_t length = lead < 0x80           ? 1
-                                   : (lead >> 5) == 0x6  ? 2
-                                   : (lead >> 4) == 0xE  ? 3
-                                   : (lead >> 3) == 0x1E ? 4
-                                                         : 0;
-        if (length == 0 || at + length > utf8.size()) return std::string("the text is not UTF-8");
-        char32_t value = length == 1 ? lead : static_cast<char32_t>(lead & (0x7Fu >> length));
-        for (std::size_t i = 1; i < length; ++i) {
-            const auto next = static_cast<unsigned char>(utf8[at + i]);
-            if ((next & 0xC0) != 0x80) return std::string("the text is not UTF-8");
-            value = value << 6 | (next & 0x3F);
-        }
-        constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (value < kSmallest[length] || value > fontfile::kLastCodePoint || (value >= 0xD800 && value <= 0xDFFF)) {
-            return std::string("the text is not UTF-8");
-        }
-        runs.push_back({value, value});
-        at += length;
-    }
+    for (const auto codePoint : *text) runs.push_back({codePoint, codePoint});
     return fontfile::sortedAndMerged(std::move(runs));
 }
 

@@ -54,6 +54,15 @@ void Output::deliver(std::string_view bytes) {
     if (!failed_ && !sink_(bytes, encoding_)) failed_ = true;
 }
 
+std::string systemPath(std::string path) {
+#ifdef _WIN32
+    std::replace(path.begin(), path.end(), '/', '\\');
+#else
+    std::replace(path.begin(), path.end(), '\\', '/');
+#endif
+    return path;
+}
+
 #ifdef _WIN32
 namespace {
 

@@ -65,6 +65,10 @@ Output& standardOutput();
 // loses what it cannot show; elsewhere they are argv as it is.
 std::vector<std::string> utf8Arguments(int argc, char** argv);
 
+// A path the engine joined with backslashes as this system writes it and
+// its file functions take it: with slashes but on Windows.
+std::string systemPath(std::string path);
+
 // File names as the engine found them, in UTF-8: on Windows they come from
 // the ANSI functions in the ANSI code page; elsewhere they are bytes, which
 // are repaired as validUtf8 does.

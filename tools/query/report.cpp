@@ -64,7 +64,9 @@ std::uint32_t sizeOf(std::span<const CodePointRange> runs) {
     return size;
 }
 
-Measured measure(const QueryOptions& options, const FontCatalog& catalog, std::size_t index) {
+// `codePointsTotal`: the size of options.codePoints, the same for every face.
+Measured measure(const QueryOptions& options, const FontCatalog& catalog, std::size_t index,
+                 std::uint32_t codePointsTotal) {
     const auto& face = catalog.faces[index];
     const auto covered = coveredBy(face);
     Measured m{.face = index};
@@ -78,7 +80,7 @@ Measured measure(const QueryOptions& options, const FontCatalog& catalog, std::s
         m.missing += block.total - block.covered;
         m.blocks.push_back(block);
     }
-    m.codePointsTotal = sizeOf(options.codePoints);
+    m.codePointsTotal = codePointsTotal;
     m.codePointsCovered = fontfile::countCommon(options.codePoints, covered);
     m.missing += m.codePointsTotal - m.codePointsCovered;
     const bool charactersAll = m.codePointsCovered == m.codePointsTotal;
@@ -101,62 +103,56 @@ Measured measure(const QueryOptions& options, const FontCatalog& catalog, std::s
 
 // ---- Names and lines ----------------------------------------------------------
 
-#ifdef _WIN32
-constexpr char kSeparator = '\\';
-#else
-constexpr char kSeparator = '/';
-#endif
-
 std::string macName(const CatalogFace& face) { return std::string(inventory::slotText(face.macName)); }
 
-std::optional<std::string> windowsName(const CatalogFace& face) {
-    if (!face.windowsName) return std::nullopt;
-    return utf8FromUtf16be(*face.windowsName);
-}
-
-// A folder as this system writes it; the engine joins with backslashes.
-std::string displayFolder(std::string folder) {
-    std::replace(folder.begin(), folder.end(), kSeparator == '/' ? '\\' : '/', kSeparator);
-    return folder;
-}
-
+// The file's name is left as it is: elsewhere than on Windows a backslash
+// may be part of it.
 std::string displayPath(const inventory::CatalogFile& file) {
-    return file.directory.empty() ? file.name : displayFolder(file.directory) + kSeparator + file.name;
+    return file.directory.empty() ? file.name : systemPath(file.directory + '\\') + file.name;
 }
 
-// How a face's line shows it, in the encoding of its names.
+// The name a face's line shows, and its Windows name decoded once for the
+// line and JSON alike.
 struct Line {
-    std::string name;
-    std::string file;
-    bool member = false;
+    std::string name;  // in `encoding`
     TextEncoding encoding = TextEncoding::ansi;
-
-    // The program's line: "<name>   (<file>)", two blanks for a member.
-    std::string raw() const {
-        return member ? selection::memberLine(name, file) : selection::singleFontLine(name, file);
-    }
-    std::string shown() const { return safeLine(raw()); }
+    std::optional<std::string> windowsName;  // UTF-8
 };
 
-Line lineOf(const QueryOptions& options, const FontCatalog& catalog, const CatalogFace& face, FileNaming naming) {
-    const auto& file = catalog.files[face.file];
+Line lineOf(const QueryOptions& options, const CatalogFace& face) {
     Line line;
-    line.member = inventory::isCollection(file.format);
-    line.file = naming.fullPaths ? displayPath(file) : file.name;
+    // The catalog reads a Windows name only when a line or JSON shows it.
+    if (face.windowsName) line.windowsName = utf8FromUtf16be(*face.windowsName);
     if (options.names == NameChoice::mac) {
         line.name = macName(face);  // raw bytes, as the program shows them
         return line;
     }
     line.encoding = TextEncoding::utf8;
-    line.file = utf8FromFileName(line.file);
-    const auto windows = windowsName(face);
     if (options.names == NameChoice::windows) {
-        line.name = windows.value_or(std::string());
+        line.name = line.windowsName.value_or(std::string());
     } else {
-        line.name = windows ? *windows : face.hasMacName ? utf8FromMacRoman(macName(face)) : std::string();
+        line.name = line.windowsName  ? *line.windowsName
+                    : face.hasMacName ? utf8FromMacRoman(macName(face))
+                                      : std::string();
     }
     return line;
 }
+
+// The program's line: "<name>   (<file>)", two blanks for a member.
+std::string rawLine(const FontCatalog& catalog, const CatalogFace& face, const Line& line, FileNaming naming) {
+    const auto& file = catalog.files[face.file];
+    auto shownFile = naming.fullPaths ? displayPath(file) : file.name;
+    if (line.encoding == TextEncoding::utf8) shownFile = utf8FromFileName(shownFile);
+    return inventory::isCollection(file.format) ? selection::memberLine(line.name, shownFile)
+                                                : selection::singleFontLine(line.name, shownFile);
+}
+
+// A face of the answer as it is written.
+struct Entry {
+    const Measured& measured;
+    const Line& line;
+    std::string shown;  // the program's line, made safe
+};
 
 // ---- Text --------------------------------------------------------------------
 
@@ -189,22 +185,37 @@ MapKind kindOf(const CharacterMap& map) {
     return {"none", "no character map"};
 }
 
+// The first code points of `wanted` that `present` lacks, at most `listed` of
+// the `missing` there are, and how many there are in all.
+struct FirstMissing {
+    std::vector<char32_t> first;
+    std::uint32_t total = 0;
+};
+
+FirstMissing firstMissing(std::span<const CodePointRange> wanted, std::span<const CodePointRange> present,
+                          std::size_t listed, std::uint32_t missing) {
+    std::vector<char32_t> first(std::min<std::size_t>(listed, missing));
+    const auto found = fontfile::findMissing(wanted, present, first);
+    first.resize(found.listed);
+    return {std::move(first), found.total};
+}
+
 // "<first missing> ... and N more", or "none missing".
-std::string missingText(std::span<const CodePointRange> wanted, std::span<const CodePointRange> present,
-                        std::size_t listed) {
-    std::vector<char32_t> first(listed);
-    const auto missing = fontfile::findMissing(wanted, present, first);
+std::string missingText(const FirstMissing& missing) {
     if (missing.total == 0) return "none missing";
     std::string text = std::to_string(missing.total) + " missing:";
-    for (std::size_t i = 0; i < missing.listed; ++i) text += " " + codePointText(first[i]);
-    if (missing.total > missing.listed) text += " and " + std::to_string(missing.total - missing.listed) + " more";
+    for (const auto codePoint : missing.first) text += " " + codePointText(codePoint);
+    if (missing.total > missing.first.size()) {
+        text += " and " + std::to_string(missing.total - missing.first.size()) + " more";
+    }
     return text;
 }
 
-void writeTextFace(const QueryOptions& options, const FontCatalog& catalog, const Measured& m, const Line& line,
-                   Output& out) {
+void writeTextFace(const QueryOptions& options, const FontCatalog& catalog, const Entry& entry, Output& out) {
+    const auto& m = entry.measured;
     const auto& face = catalog.faces[m.face];
-    std::string text = line.shown();
+    const auto encoding = entry.line.encoding;
+    std::string text = entry.shown;
     if (m.near) text += "\tnear: " + std::to_string(m.missing) + " missing";
     if (options.coverage) {
         for (const auto& block : m.blocks) {
@@ -215,36 +226,35 @@ void writeTextFace(const QueryOptions& options, const FontCatalog& catalog, cons
         if (!options.codePoints.empty()) {
             text += "\tcode points " + std::to_string(m.codePointsCovered) + "/" + std::to_string(m.codePointsTotal);
         }
-        if (face.characterMap && *kindOf(*face.characterMap).note)
-            text += "\t" + std::string(kindOf(*face.characterMap).note);
+        if (face.characterMap) {
+            const auto* note = kindOf(*face.characterMap).note;
+            if (*note) text += "\t" + std::string(note);
+        }
     }
-    out.line(text, line.encoding);
+    out.line(text, encoding);
     if (!options.missing) return;
+    // ASCII, written as the face's line is: a change of encoding would cost
+    // the output a write of its own.
     const auto covered = coveredBy(face);
     for (const auto& block : m.blocks) {
         const auto& row = selection::coverageRows()[block.row];
-        out.line("\t" + std::string(row.name) + ": " + missingText(row.assigned, covered, *options.missing),
-                 TextEncoding::bytes);
+        const auto missing = firstMissing(row.assigned, covered, *options.missing, block.total - block.covered);
+        out.line("\t" + std::string(row.name) + ": " + missingText(missing), encoding);
     }
     if (!options.codePoints.empty()) {
-        out.line("\tcode points: " + missingText(options.codePoints, covered, *options.missing), TextEncoding::bytes);
+        const auto missing =
+            firstMissing(options.codePoints, covered, *options.missing, m.codePointsTotal - m.codePointsCovered);
+        out.line("\tcode points: " + missingText(missing), encoding);
     }
 }
 
 // ---- JSON --------------------------------------------------------------------
 
-std::vector<std::uint32_t> missingList(std::span<const CodePointRange> wanted, std::span<const CodePointRange> present,
-                                       std::size_t listed) {
-    std::vector<char32_t> first(listed);
-    const auto missing = fontfile::findMissing(wanted, present, first);
-    return {first.begin(), first.begin() + static_cast<std::ptrdiff_t>(missing.listed)};
-}
-
 JsonObject faceObject(const FontCatalog& catalog, const CatalogFace& face, const Line& line) {
     const auto& file = catalog.files[face.file];
     JsonObject object;
     object.key("file").value(utf8FromFileName(file.name));
-    object.key("dir").value(utf8FromFileName(displayFolder(file.directory)));
+    object.key("dir").value(utf8FromFileName(systemPath(file.directory)));
     object.key("face").value(face.member);
     object.key("collection").value(inventory::isCollection(file.format));
     object.key("format").value(inventory::formatName(file.format));
@@ -254,38 +264,45 @@ JsonObject faceObject(const FontCatalog& catalog, const CatalogFace& face, const
         object.key("os2_version").value(nullptr);
     }
     object.key("ranges").value(face.ranges);
-    if (face.hasMacName) {
-        object.key("mac_name").value(utf8FromMacRoman(macName(face)));
+    const auto mac = face.hasMacName ? std::optional(utf8FromMacRoman(macName(face))) : std::nullopt;
+    if (mac) {
+        object.key("mac_name").value(*mac);
     } else {
         object.key("mac_name").value(nullptr);
     }
-    if (const auto windows = windowsName(face)) {
-        object.key("windows_name").value(*windows);
+    if (line.windowsName) {
+        object.key("windows_name").value(*line.windowsName);
     } else {
         object.key("windows_name").value(nullptr);
     }
-    object.key("name").value(line.encoding == TextEncoding::utf8 ? line.name : utf8FromMacRoman(line.name));
+    // The Macintosh name is the line's own unless the line is in UTF-8.
+    object.key("name").value(line.encoding == TextEncoding::utf8 ? line.name
+                             : mac                               ? *mac
+                                                                 : utf8FromMacRoman(line.name));
     return object;
 }
 
-void writeJsonFace(const QueryOptions& options, const FontCatalog& catalog, const Measured& m, const Line& line,
-                   Output& out) {
+void writeJsonFace(const QueryOptions& options, const FontCatalog& catalog, const Entry& entry, Output& out) {
+    const auto& m = entry.measured;
     const auto& face = catalog.faces[m.face];
-    auto object = faceObject(catalog, face, line);
+    auto object = faceObject(catalog, face, entry.line);
+    const auto covered = coveredBy(face);
     if (options.needsCharacterMaps()) {
         object.key("cmap").value(kindOf(*face.characterMap).json);
         std::vector<JsonObject> blocks;
         for (const auto& block : m.blocks) {
             const auto& row = selection::coverageRows()[block.row];
-            JsonObject entry;
-            entry.key("name").value(row.name);
-            entry.key("bit").value(row.rangeBit);
-            entry.key("declared").value(block.declared);
-            entry.key("covered").value(block.covered);
-            entry.key("total").value(block.total);
-            if (options.missing)
-                entry.key("missing").value(missingList(row.assigned, coveredBy(face), *options.missing));
-            blocks.push_back(std::move(entry));
+            JsonObject blockObject;
+            blockObject.key("name").value(row.name);
+            blockObject.key("bit").value(row.rangeBit);
+            blockObject.key("declared").value(block.declared);
+            blockObject.key("covered").value(block.covered);
+            blockObject.key("total").value(block.total);
+            if (options.missing) {
+                const auto missing = firstMissing(row.assigned, covered, *options.missing, block.total - block.covered);
+                blockObject.key("missing").value(missing.first);
+            }
+            blocks.push_back(std::move(blockObject));
         }
         object.key("blocks").value(blocks);
         if (!options.codePoints.empty()) {
@@ -293,7 +310,9 @@ void writeJsonFace(const QueryOptions& options, const FontCatalog& catalog, cons
             codePoints.key("covered").value(m.codePointsCovered);
             codePoints.key("total").value(m.codePointsTotal);
             if (options.missing) {
-                codePoints.key("missing").value(missingList(options.codePoints, coveredBy(face), *options.missing));
+                const auto missing = firstMissing(options.codePoints, covered, *options.missing,
+                                                  m.codePointsTotal - m.codePointsCovered);
+                codePoints.key("missing").value(missing.first);
             }
             object.key("code_points").value(codePoints);
         }
@@ -311,61 +330,82 @@ struct Finding {
     std::string detail;
 };
 
-std::optional<std::size_t> rowOfMeaning(const selection::BitMeaning& meaning) {
-    if (meaning.status == selection::BitStatus::reserved) return std::nullopt;
-    return selection::findCoverageRow(meaning.name);
+// A set bit whose row the character map barely covers: below kSparsePercent,
+// or none of it for a row that any one code point declares.
+bool sparse(const selection::CoverageRow& row, std::uint32_t count) {
+    return row.declaredByAny ? count == 0 : !atLeast(count, row.assignedCount, kSparsePercent);
 }
 
-std::string blockListName(std::int32_t bit) {
-    for (const auto& row : selection::coverageRows()) {
-        if (row.inBlockList && row.rangeBit == bit) return std::string(row.name);
+// A clear bit whose row the character map covers as a font that sets it
+// would: at least kUndeclaredPercent, or any of it for a row that any one
+// code point declares.
+bool deservesItsBit(const selection::CoverageRow& row, std::uint32_t count) {
+    return count > 0 && (row.declaredByAny || atLeast(count, row.assignedCount, kUndeclaredPercent));
+}
+
+// The block list's name for `bit`, empty for a bit the block list leaves out.
+std::string_view blockListNameOf(std::int32_t bit) {
+    const auto row = selection::firstRowOfBit(bit);  // the block list's rows come first
+    return row && selection::coverageRows()[*row].inBlockList ? selection::coverageRows()[*row].name : "";
+}
+
+// A set bit the font's OS/2 version reserves or gives another meaning.
+Finding versionFinding(std::int32_t bit, std::uint16_t version, const selection::BitMeaning& meaning) {
+    const auto versionText = "OS/2 version " + std::to_string(version);
+    const std::string block(blockListNameOf(bit));
+    if (meaning.status == selection::BitStatus::reserved) {
+        return {"reserved", bit, block, versionText + " reserves this bit"};
     }
-    return {};
+    return {"changed", bit, block, versionText + ": " + std::string(meaning.name)};
 }
 
+// What a face's bits get wrong; without an OS/2 version they mean nothing
+// to check.
 std::vector<Finding> auditFace(const CatalogFace& face) {
     std::vector<Finding> findings;
+    if (!face.os2Version) return findings;
     const auto covered = coveredBy(face);
-    const std::uint16_t version = face.os2Version.value_or(0);
+    const std::uint16_t version = *face.os2Version;
     for (std::int32_t bit = 0; bit < 128; ++bit) {
         const bool set = declares(face, bit);
         const auto meaning = selection::bitMeaning(bit, version);
-        const auto versionText = "OS/2 version " + std::to_string(version);
-        if (set && face.os2Version && meaning.status == selection::BitStatus::reserved) {
-            findings.push_back({"reserved", bit, blockListName(bit), versionText + " reserves this bit"});
-        } else if (set && face.os2Version && meaning.status == selection::BitStatus::changed) {
-            findings.push_back({"changed", bit, blockListName(bit), versionText + ": " + std::string(meaning.name)});
+        if (set && meaning.status != selection::BitStatus::assigned) {
+            findings.push_back(versionFinding(bit, version, meaning));
         }
-        const auto row = face.os2Version ? rowOfMeaning(meaning) : std::nullopt;
-        if (!row) continue;
-        const auto& coverageRow = selection::coverageRows()[*row];
+        if (!meaning.row) continue;
+        const auto& coverageRow = selection::coverageRows()[*meaning.row];
         const auto count = fontfile::countCommon(coverageRow.assigned, covered);
-        const auto ratio = std::to_string(count) + "/" + std::to_string(coverageRow.assignedCount) + " covered";
-        if (set && !atLeast(count, coverageRow.assignedCount, kSparsePercent)) {
-            findings.push_back({"sparse", bit, std::string(coverageRow.name), ratio});
-        } else if (!set && atLeast(count, coverageRow.assignedCount, kUndeclaredPercent) && count > 0) {
-            findings.push_back({"undeclared", bit, std::string(coverageRow.name), ratio});
+        const char* kind = set && sparse(coverageRow, count)            ? "sparse"
+                           : !set && deservesItsBit(coverageRow, count) ? "undeclared"
+                                                                        : nullptr;
+        if (kind) {
+            findings.push_back({kind, bit, std::string(coverageRow.name),
+                                std::to_string(count) + "/" + std::to_string(coverageRow.assignedCount) + " covered"});
         }
     }
     return findings;
 }
 
-void writeFindings(const QueryOptions& options, const FontCatalog& catalog, const Measured& m, const Line& line,
-                   Output& out) {
-    const auto& face = catalog.faces[m.face];
-    for (const auto& finding : auditFace(face)) {
-        if (options.json) {
-            auto object = faceObject(catalog, face, line);
-            object.key("finding").value(finding.kind);
-            object.key("bit").value(finding.bit);
-            object.key("block").value(finding.block);
-            object.key("detail").value(finding.detail);
-            out.line(object.str(), TextEncoding::utf8);
-        } else {
-            out.line(line.shown() + "\t" + finding.kind + "\t" + std::to_string(finding.bit) + "\t" + finding.block +
-                         "\t" + finding.detail,
-                     line.encoding);
+void writeFindings(const QueryOptions& options, const FontCatalog& catalog, const Entry& entry, Output& out) {
+    const auto& face = catalog.faces[entry.measured.face];
+    const auto findings = auditFace(face);
+    if (findings.empty()) return;
+    if (options.json) {
+        const auto object = faceObject(catalog, face, entry.line);
+        for (const auto& finding : findings) {
+            auto line = object;
+            line.key("finding").value(finding.kind);
+            line.key("bit").value(finding.bit);
+            line.key("block").value(finding.block);
+            line.key("detail").value(finding.detail);
+            out.line(line.str(), TextEncoding::utf8);
         }
+        return;
+    }
+    for (const auto& finding : findings) {
+        out.line(entry.shown + "\t" + finding.kind + "\t" + std::to_string(finding.bit) + "\t" + finding.block + "\t" +
+                     finding.detail,
+                 entry.line.encoding);
     }
 }
 
@@ -385,22 +425,24 @@ void writeAnswer(const QueryOptions& options, const FontCatalog& catalog, FileNa
     std::vector<Measured> chosen;
     std::vector<Line> lines;
     std::vector<std::string> rawLines;
+    const auto codePointsTotal = sizeOf(options.codePoints);
     // With --audit and nothing asked for, every font is audited.
     for (std::size_t i = 0; i < catalog.faces.size(); ++i) {
         noteDamage(catalog, catalog.faces[i]);
-        auto m = measure(options, catalog, i);
+        auto m = measure(options, catalog, i, codePointsTotal);
         if (!m.listed && !m.near) continue;
-        lines.push_back(lineOf(options, catalog, catalog.faces[i], naming));
-        rawLines.push_back(lines.back().raw());
+        lines.push_back(lineOf(options, catalog.faces[i]));
+        rawLines.push_back(rawLine(catalog, catalog.faces[i], lines.back(), naming));
         chosen.push_back(std::move(m));
     }
     for (const auto at : selection::listBoxOrder(rawLines)) {
+        const Entry entry{chosen[at], lines[at], safeLine(rawLines[at])};
         if (options.audit) {
-            writeFindings(options, catalog, chosen[at], lines[at], out);
+            writeFindings(options, catalog, entry, out);
         } else if (options.json) {
-            writeJsonFace(options, catalog, chosen[at], lines[at], out);
+            writeJsonFace(options, catalog, entry, out);
         } else {
-            writeTextFace(options, catalog, chosen[at], lines[at], out);
+            writeTextFace(options, catalog, entry, out);
         }
     }
 }

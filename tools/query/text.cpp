@@ -77,6 +77,20 @@ constexpr Lead leadOf(std::uint8_t byte) {
     return {};
 }
 
+// How many bytes from `at` on could still begin a well-formed sequence under
+// `lead`: its whole length, or fewer where it breaks off (its maximal subpart).
+std::size_t wellFormedPrefix(std::string_view bytes, std::size_t at, const Lead& lead) {
+    std::size_t taken = 1;
+    while (taken < lead.length && at + taken < bytes.size()) {
+        const auto byte = byteAt(bytes, at + taken);
+        const auto low = taken == 1 ? lead.low : std::uint8_t{0x80};
+        const auto high = taken == 1 ? lead.high : std::uint8_t{0xBF};
+        if (byte < low || byte > high) break;
+        ++taken;
+    }
+    return taken;
+}
+
 }  // namespace
 
 std::string utf8FromUtf16be(std::span<const std::uint8_t> bytes) {
@@ -124,22 +138,33 @@ std::string validUtf8(std::string_view bytes) {
             ++i;
             continue;
         }
-        // The longest prefix that could still begin a well-formed sequence:
-        // the maximal subpart when the sequence breaks off.
-        std::size_t taken = 1;
-        while (taken < lead.length && i + taken < bytes.size()) {
-            const auto byte = byteAt(bytes, i + taken);
-            const auto low = taken == 1 ? lead.low : std::uint8_t{0x80};
-            const auto high = taken == 1 ? lead.high : std::uint8_t{0xBF};
-            if (byte < low || byte > high) break;
-            ++taken;
-        }
+        const std::size_t taken = wellFormedPrefix(bytes, i, lead);
         if (taken == lead.length) {
             out.append(bytes.substr(i, taken));
         } else {
             appendUtf8(out, kReplacement);
         }
         i += taken;
+    }
+    return out;
+}
+
+std::optional<std::u32string> decodeUtf8(std::string_view bytes) {
+    std::u32string out;
+    out.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto first = byteAt(bytes, i);
+        if (first < 0x80) {
+            out += char32_t{first};
+            ++i;
+            continue;
+        }
+        const Lead lead = leadOf(first);
+        if (lead.length == 0 || wellFormedPrefix(bytes, i, lead) != lead.length) return std::nullopt;
+        auto code = char32_t{first} & (0x7Fu >> lead.length);
+        for (std::size_t k = 1; k < lead.length; ++k) code = code << 6 | (byteAt(bytes, i + k) & 0x3Fu);
+        out += code;
+        i += lead.length;
     }
     return out;
 }

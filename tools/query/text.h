@@ -12,6 +12,7 @@
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <ranges>
 #include <span>
 #include <string>
@@ -32,6 +33,10 @@ std::string utf8FromMacRoman(std::string_view bytes);
 // maximal subpart (the practice the Unicode standard recommends), so that the
 // result is valid UTF-8 and well-formed text is never changed.
 std::string validUtf8(std::string_view bytes);
+
+// The code points of well-formed UTF-8 (no overlong form, no surrogate,
+// nothing above U+10FFFF); nothing when `bytes` are not that.
+std::optional<std::u32string> decodeUtf8(std::string_view bytes);
 
 // True when `text` holds a byte a terminal would act on: 0x00-0x1F or 0x7F.
 bool needsEscape(std::string_view text);

@@ -86,6 +86,13 @@ def utf8_fonts(folder):
                                                ranges=(1 | CYRILLIC, 0, 0, 0)))
 
 
+def latin1_folder_font(folder):
+    """A font in a folder named outside ASCII but inside the ANSI code page
+    (1252 under Wine): the command line comes in UTF-16, the engine opens the
+    folder by its ANSI spelling, and a JSON "dir" shows it in UTF-8."""
+    write(folder, "inside.ttf", sfnt.single("Inside"))
+
+
 def cut_off_font(folder):
     """A table directory cut off before its name table: exit code 255."""
     whole = sfnt.font([("cmap", b"\1\2\3\4"), ("head", b"\1\2\3\4"), ("name", sfnt.name([sfnt.mac_name("Cut")]))])
@@ -128,12 +135,12 @@ def main():
 
     work = Path(options.work).resolve()
     shutil.rmtree(work, ignore_errors=True)
-    fonts, utf8, cut = work / "fonts", work / "utf8", work / "cut"
+    fonts, utf8, cut, latin1 = work / "fonts", work / "utf8", work / "cut", work / "M\u00fcller"
     subprocess.run([str(harness.LINK_FONTS), str(fonts)], check=True)
     if not (fonts / "DejaVuSans.ttf").exists():
         sys.exit(f"FAIL: no DejaVuSans.ttf among this machine's fonts in {fonts}: scripts/install-deps installs it")
     crafted_fonts(fonts)
-    for folder, fill in ((utf8, utf8_fonts), (cut, cut_off_font)):
+    for folder, fill in ((utf8, utf8_fonts), (cut, cut_off_font), (latin1, latin1_folder_font)):
         folder.mkdir()
         fill(folder)
 
@@ -165,10 +172,14 @@ def main():
              [f'"file":"caf\u00e9.ttf","dir":"{utf8}"'.encode(), b'"mac_name":"Caf\xc3\xa9 Mac"']),
         Case(["--fonts-dir", fonts, "--json", "--match", "covered", "--near", "5", "--missing=2", "Cyrillic"],
              [b'"near":true', b'"missing":[1104,1105]']),
+        Case(["--fonts-dir", latin1], [b"Inside   (inside.ttf)\n"]),
+        Case(["--fonts-dir", latin1, "--json"], [f'"file":"inside.ttf","dir":"{latin1}"'.encode()]),
         Case(["--fonts-dir", fonts, "--all-members", "--formats", "ttf,ttc,otf,otc"],
              [b"Member 111  (crafted-twelve.ttc)", b"Cff B  (crafted-cff.otc)", b"Open Type   (crafted-open.otf)"]),
         Case(["--blocks", "--all", "--json"], [b'{"name":"Phags-pa","bit":53,"block_list":false']),
         Case(["--fonts-dir", fonts, "Klingon"], [], code=2, error=b"unknown block 'Klingon'"),
+        # No ANSI spelling under Wine, and no such folder natively.
+        Case(["--fonts-dir", work / "missing \U0001f600"], [], code=2, error=b"cannot read fonts folder '"),
         Case(["--fonts-dir", cut], [], code=255, error=b"Read failed on table #2"),
     ]
     checks = harness.Checks()
