@@ -41,8 +41,9 @@ named block (every font without one), one line a font, sorted as the Windows
 program's result list sorts them:
   <full name>   (<file>)      a single-font file (three blanks)
   <full name>  (<file>)       a member of a collection (two blanks)
-Without options this is the Windows program's answer, byte for byte: every
-*.ttf and the first 10 members of the first 50 *.ttc, Macintosh full names.
+Without options this is the Windows program's answer, byte for byte but for
+control bytes (below): every *.ttf and the first 10 members of the first 50
+*.ttc, Macintosh full names.
 
   BLOCK              a block as --blocks prints it, letters in either case;
                      quote names with blanks: "Basic Latin"
