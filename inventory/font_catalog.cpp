@@ -40,8 +40,8 @@ public:
 
     void readSingle(std::uint32_t file) {
         fontfile::FileSource source;
-        CatalogFace face{.file = file};
-        if (!openFile(file, source)) return catalog_.faces.push_back(face);  // listed without name or ranges
+        auto face = newFace(file, 0);
+        if (!openFile(file, source)) return catalog_.faces.push_back(std::move(face));  // listed without name or ranges
         fontfile::Os2Prefix prefix{};
         const auto os2 = fontfile::parseOs2PrefixAt(source, 0, prefix);
         if (os2 == Outcome::shortRecord) fontfile::reportOs2NotFound();
@@ -65,7 +65,7 @@ public:
         if (!members.numFonts) return;
         const auto first = catalog_.faces.size();
         const auto count = request_.allMembers ? members.offsets.size() : std::min(*members.numFonts, kProgramMembers);
-        for (std::uint32_t m = 0; m < count; ++m) catalog_.faces.push_back({.file = file, .member = m});
+        for (std::uint32_t m = 0; m < count; ++m) catalog_.faces.push_back(newFace(file, m));
         const auto faces = std::span(catalog_.faces).subspan(first);
         const auto readable = std::min(faces.size(), members.offsets.size());
 
@@ -88,6 +88,14 @@ public:
     }
 
 private:
+    // A face whose file or directory cannot be read still has a character map
+    // when maps are asked for: one without a cmap table.
+    CatalogFace newFace(std::uint32_t file, std::uint32_t member) const {
+        CatalogFace face{.file = file, .member = member};
+        if (request_.characterMaps) face.characterMap.emplace();
+        return face;
+    }
+
     std::uint32_t memberLimit() const {
         return request_.allMembers ? std::numeric_limits<std::uint32_t>::max() : kProgramMembers;
     }

@@ -82,6 +82,24 @@ TEST(FontCatalogMembers, ACountTheFileDoesNotBackTakesOnlyTheOffsetsThatAreThere
     EXPECT_LE(source.reads, 3u);
 }
 
+TEST(FontCatalogMembers, FacesThatCannotBeReadHaveACharacterMapWithoutATableWhenMapsAreAsked) {
+    TempFolder folder;
+    // numFonts 3 and one offset, which points past the end: three faces, two
+    // of them with no offset at all.
+    folder.write("short.ttc", {'t', 't', 'c', 'f', 0, 1, 0, 0, 0, 0, 0, 3, 0, 0, 0x10, 0});
+    const std::string missing = folder.enginePath() + "\\missing.ttf";
+    const std::string tooLong = folder.enginePath() + "\\" + std::string(300, 'x') + ".ttf";
+    const auto catalog =
+        inventory::buildCatalog({.folders = {folder.enginePath()}, .files = {missing, tooLong}, .characterMaps = true});
+
+    ASSERT_EQ(catalog.faces.size(), 5u);
+    for (const auto& face : catalog.faces) {
+        const auto where = catalog.files[face.file].name + " member " + std::to_string(face.member);
+        EXPECT_TRUE(face.characterMap && face.characterMap->outcome == fontfile::CharacterMap::Outcome::noCmapTable)
+            << where;
+    }
+}
+
 TEST(FontCatalogFormats, OpenTypeFilesAndCffCollectionsWhenTheirFormatsAreAsked) {
     TempFolder folder;
     folder.write("a.ttf", simpleFont({1, 0, 0, 0}, "TrueType").build());
