@@ -154,13 +154,14 @@ void addFolderFiles(const CatalogRequest& request, bool collections, std::size_t
             if (isCollection(kFormats[f]) != collections || !wanted(request, kFormats[f])) continue;
             const auto limit = collections ? collectionRoom : std::numeric_limits<std::size_t>::max();
             const auto names = findFiles(folder, kPatterns[f], limit);
-            if (collections && !request.allMembers) collectionRoom -= names.count;
             const auto first = catalog.files.size();
             names.forEach([&](std::string_view name) {
                 if (!seen.seen(folder, name))
                     catalog.files.push_back({folder, std::string(name), kFormats[f], std::nullopt});
             });
             for (auto k = first; k < catalog.files.size(); ++k) seen.add(folder, catalog.files[k].name);
+            // Only the files kept take room: one reached again leaves it to the next folder's.
+            if (collections && !request.allMembers) collectionRoom -= catalog.files.size() - first;
         }
     }
 }

@@ -69,6 +69,16 @@ TEST(FontCatalogMembers, FiftyCollectionFilesUnlessEveryMemberIsAsked) {
     EXPECT_EQ(inventory::buildCatalog(request).files.size(), 52u);
 }
 
+TEST(FontCatalogMembers, AFolderNamedTwiceTakesNoRoomOfTheFiftyCollectionFilesTheSecondTime) {
+    TempFolder first, second;
+    for (int k = 0; k < 26; ++k) first.write("c" + std::to_string(100 + k) + ".ttc", collectionOf(1, "C"));
+    second.write("later.ttc", collectionOf(1, "Later"));
+    const auto catalog =
+        inventory::buildCatalog({.folders = {first.enginePath(), first.enginePath(), second.enginePath()}});
+    ASSERT_EQ(catalog.files.size(), 27u);
+    EXPECT_EQ(catalog.files.back().name, "later.ttc");
+}
+
 TEST(FontCatalogMembers, ACountTheFileDoesNotBackTakesOnlyTheOffsetsThatAreThere) {
     CollectionWriter collection;
     collection.member(simpleFont({1, 0, 0, 0}, "Only")).declaredNumFonts(0xFFFFFFFFu);
