@@ -72,17 +72,14 @@ TableScan::Outcome parseOs2PrefixAt(ByteSource& source, std::uint64_t directoryP
     return scan.outcome;
 }
 
-TableScan parseFullNameAt(ByteSource& source, std::uint64_t directoryPosition, NameSlot& slot, bool* written) {
+TableScan parseFullNameAt(ByteSource& source, std::uint64_t directoryPosition, NameSlot& slot, bool* written,
+                          std::optional<std::vector<std::uint8_t>>* windowsName) {
     const auto scan = scanTableDirectory(source, directoryPosition, kNameTag);
-    const bool wrote = scan.outcome == TableScan::Outcome::found && readNameTable(source, scan.offset, slot);
+    if (windowsName) windowsName->reset();
+    const bool wrote =
+        scan.outcome == TableScan::Outcome::found && readNameTable(source, scan.offset, slot, windowsName);
     if (written) *written = wrote;
     return scan;
-}
-
-std::optional<std::vector<std::uint8_t>> parseWindowsFullNameAt(ByteSource& source, std::uint64_t directoryPosition) {
-    const auto scan = scanTableDirectory(source, directoryPosition, kNameTag);
-    if (scan.outcome != TableScan::Outcome::found) return std::nullopt;
-    return readWindowsFullName(source, scan.offset);
 }
 
 CollectionMembers readCollectionMembers(ByteSource& source, std::uint32_t limit) {

@@ -64,12 +64,11 @@ CollectionScan parseCollectionFullNames(ByteSource& source, std::span<NameSlot> 
 // `directoryPosition`: 0 for a single font, a member's offset in a collection.
 
 TableScan::Outcome parseOs2PrefixAt(ByteSource& source, std::uint64_t directoryPosition, Os2Prefix& prefix);
-// `written`, when given, tells whether a name was found and written.
-TableScan parseFullNameAt(ByteSource& source, std::uint64_t directoryPosition, NameSlot& slot, bool* written = nullptr);
-
-// The face's Windows-platform full name as UTF-16BE bytes (see
-// readWindowsFullName); nothing without a name table or such a record.
-std::optional<std::vector<std::uint8_t>> parseWindowsFullNameAt(ByteSource& source, std::uint64_t directoryPosition);
+// `written`, when given, tells whether a name was found and written;
+// `windowsName`, when given, receives the face's Windows-platform full name
+// from the same reads (see readNameTable), nothing without a name table.
+TableScan parseFullNameAt(ByteSource& source, std::uint64_t directoryPosition, NameSlot& slot, bool* written = nullptr,
+                          std::optional<std::vector<std::uint8_t>>* windowsName = nullptr);
 
 struct CollectionMembers {
     std::optional<std::uint32_t> numFonts;  // as the header holds it; empty when the header is cut off

@@ -111,14 +111,6 @@ bool readNameString(Source& source, const NameString& string, NameSlot& slot) {
     return true;
 }
 
-bool isFullName(const NameRecord& record) {
-    return record.platformID == kMacintoshPlatform && record.nameID == kFullNameId;
-}
-
-bool isWindowsFullName(const NameRecord& record) {
-    return record.platformID == kWindowsPlatform && record.nameID == kFullNameId;
-}
-
 // The header of a name table, its records and its strings. Speed: the
 // first read takes the table's first 4 KiB, which hold the header, the
 // records and the strings of most fonts, so that a name costs one read; the
@@ -135,6 +127,8 @@ public:
     NameTableReader& operator=(const NameTableReader&) = delete;
 
     const std::optional<NameHeader>& header() const { return header_; }
+    // Where the strings start; only meaningful with a header.
+    std::uint64_t stringStart() const { return std::uint64_t{tableOffset_} + (header_ ? header_->stringOffset : 0); }
 
     // The 12 bytes of record `r`; none when the source ends inside it.
     std::span<const std::uint8_t> recordBytes(std::uint32_t r) {
@@ -186,61 +180,85 @@ private:
 
 namespace {
 
-// The string of the last full-name record of the table, among the records
-// before the first one that is cut off; with `size`, the last one whose
-// string a source of that size holds whole.
-std::optional<NameString> lastFullName(NameTableReader& table, std::uint32_t tableOffset,
-                                       std::optional<std::uint64_t> size = std::nullopt) {
+// Visits, with the position of its string, every full-name record of
+// `platform` before the first record that is cut off, until `visit` returns
+// false.
+template <typename Visit>
+void forEachFullName(NameTableReader& table, std::uint16_t platform, Visit visit) {
     const auto& header = table.header();
-    if (!header) return std::nullopt;
-    const std::uint64_t storage = std::uint64_t{tableOffset} + header->stringOffset;
-    std::optional<NameString> last;
+    if (!header) return;
     for (std::uint32_t r = 0; r < header->count; ++r) {
         const auto record = decodeNameRecord(table.recordBytes(r));
-        if (!record) break;
-        if (!isFullName(*record)) continue;
-        const NameString string{storage + record->offset, std::min<std::size_t>(record->length, kNameSlotSize - 1)};
-        if (!size || holdsWhole(*size, string)) last = string;
+        if (!record) return;
+        if (record->platformID != platform || record->nameID != kFullNameId) continue;
+        if (!visit(*record, table.stringStart() + record->offset)) return;
     }
+}
+
+// The string of the last Macintosh full-name record; with `size`, the last
+// one whose string a source of that size holds whole.
+std::optional<NameString> lastFullName(NameTableReader& table, std::optional<std::uint64_t> size = std::nullopt) {
+    std::optional<NameString> last;
+    forEachFullName(table, kMacintoshPlatform, [&](const NameRecord& record, std::uint64_t position) {
+        const NameString string{position, std::min<std::size_t>(record.length, kNameSlotSize - 1)};
+        if (!size || holdsWhole(*size, string)) last = string;
+        return true;
+    });
     return last;
+}
+
+// The string of the first US English Windows full-name record, else of the
+// first of any language; with `size`, only those whose string a source of
+// that size holds whole are looked at.
+std::optional<NameString> firstWindowsFullName(NameTableReader& table, std::optional<std::uint64_t> size = std::nullopt) {
+    std::optional<NameString> any;
+    std::optional<NameString> english;
+    forEachFullName(table, kWindowsPlatform, [&](const NameRecord& record, std::uint64_t position) {
+        const NameString string{position, std::min<std::size_t>(record.length, kMaxWindowsNameSize)};
+        if (size && !holdsWhole(*size, string)) return true;
+        if (record.languageID == kUnitedStatesEnglish) english = string;
+        if (!any) any = string;
+        return !english;
+    });
+    return english ? english : any;
+}
+
+bool readMacintoshName(NameTableReader& table, ByteSource& source, NameSlot& slot) {
+    // Every full-name record overwrites the slot, so the last one whose string
+    // can be read wins. Only that string is read: the work is bounded by the
+    // bytes of the table, not by its count of records, however many there are.
+    const auto last = lastFullName(table);
+    if (!last) return false;
+    if (readNameString(table, *last, slot)) return true;
+    // Its string is cut off: the source's size tells which one is whole.
+    const auto whole = lastFullName(table, source.size());
+    return whole && readNameString(table, *whole, slot);
+}
+
+// The kept bytes of `string`; nothing when they cannot all be read.
+std::optional<std::vector<std::uint8_t>> readWindowsString(NameTableReader& table, const NameString& string) {
+    std::vector<std::uint8_t> bytes(string.kept);
+    if (table.readAt(string.position, bytes) != bytes.size()) return std::nullopt;
+    return bytes;
+}
+
+std::optional<std::vector<std::uint8_t>> readWindowsName(NameTableReader& table, ByteSource& source) {
+    // A string that reads whole is the one that knowing the source's size
+    // would have chosen too, so the size is asked only when it does not.
+    const auto chosen = firstWindowsFullName(table);
+    if (!chosen) return std::nullopt;
+    if (auto bytes = readWindowsString(table, *chosen)) return bytes;
+    const auto whole = firstWindowsFullName(table, source.size());
+    return whole ? readWindowsString(table, *whole) : std::nullopt;
 }
 
 }  // namespace
 
-bool readNameTable(ByteSource& source, std::uint32_t tableOffset, NameSlot& slot) {
-    // Every full-name record overwrites the slot, so the last one whose string
-    // can be read wins. Only that string is read: the work is bounded by the
-    // bytes of the table, not by its count of records, however many there are.
+bool readNameTable(ByteSource& source, std::uint32_t tableOffset, NameSlot& slot,
+                   std::optional<std::vector<std::uint8_t>>* windowsName) {
     NameTableReader table(source, tableOffset);
-    const auto last = lastFullName(table, tableOffset);
-    if (!last) return false;
-    if (readNameString(table, *last, slot)) return true;
-    // Its string is cut off: the source's size tells which one is whole.
-    const auto whole = lastFullName(table, tableOffset, source.size());
-    return whole && readNameString(table, *whole, slot);
-}
-
-std::optional<std::vector<std::uint8_t>> readWindowsFullName(ByteSource& source, std::uint32_t tableOffset) {
-    NameTableReader table(source, tableOffset);
-    const auto& header = table.header();
-    if (!header) return std::nullopt;
-    const std::uint64_t storage = std::uint64_t{tableOffset} + header->stringOffset;
-    const auto size = source.size();
-    std::optional<NameString> english, any;
-    for (std::uint32_t r = 0; r < header->count && !english; ++r) {
-        const auto record = decodeNameRecord(table.recordBytes(r));
-        if (!record) break;
-        if (!isWindowsFullName(*record)) continue;
-        const NameString string{storage + record->offset, std::min<std::size_t>(record->length, kMaxWindowsNameSize)};
-        if (!holdsWhole(size, string)) continue;
-        if (record->languageID == kUnitedStatesEnglish) english = string;
-        if (!any) any = string;
-    }
-    const auto chosen = english ? english : any;
-    if (!chosen) return std::nullopt;
-    std::vector<std::uint8_t> bytes(chosen->kept);
-    if (table.readAt(chosen->position, bytes) != bytes.size()) return std::nullopt;
-    return bytes;
+    if (windowsName) *windowsName = readWindowsName(table, source);
+    return readMacintoshName(table, source, slot);
 }
 
 }  // namespace fontfile

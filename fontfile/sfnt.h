@@ -148,13 +148,13 @@ TableScan scanTableDirectory(ByteSource& source, std::uint64_t directoryPosition
 // is cut off by the end of the source is passed over, and the records stop at
 // the first one that is cut off. Only the winning string is read. True when
 // a name was written.
-bool readNameTable(ByteSource& source, std::uint32_t tableOffset, NameSlot& slot);
-
-// The Windows-platform full name (platform 3, name ID 4) of the name table
-// at `tableOffset`, as the UTF-16BE bytes of its string, at most
+//
+// With `windowsName`, the same reads also give it the Windows-platform full
+// name (platform 3, name ID 4) as the UTF-16BE bytes of its string, at most
 // kMaxWindowsNameSize of them: the first US English record whose string lies
-// whole, else the first of any language. The records stop at the first one
-// that is cut off. Nothing when no such record has a whole string.
-std::optional<std::vector<std::uint8_t>> readWindowsFullName(ByteSource& source, std::uint32_t tableOffset);
+// whole, else the first of any language; nothing when no such record has a
+// whole string.
+bool readNameTable(ByteSource& source, std::uint32_t tableOffset, NameSlot& slot,
+                   std::optional<std::vector<std::uint8_t>>* windowsName = nullptr);
 
 }  // namespace fontfile

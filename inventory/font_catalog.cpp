@@ -47,7 +47,7 @@ public:
         if (os2 == Outcome::shortRecord) fontfile::reportOs2NotFound();
         if (os2 == Outcome::found) face.os2Version = os2VersionOf(prefix);
         face.ranges = fontfile::rangesOf(prefix);
-        const auto name = fontfile::parseFullNameAt(source, 0, face.macName, &face.hasMacName);
+        const auto name = fontfile::parseFullNameAt(source, 0, face.macName, &face.hasMacName, windowsNameOf(face));
         if (name.outcome == Outcome::shortRecord) fontfile::failOnShortTableRecord(name.recordIndex);
         if (name.outcome == Outcome::notFound) fontfile::reportNoNameTable(path_.data());
         readExtras(source, 0, face);
@@ -80,8 +80,8 @@ public:
             faces[m].ranges = fontfile::rangesOf(prefix);
         }
         for (std::size_t m = 0; m < readable; ++m) {
-            const auto name =
-                fontfile::parseFullNameAt(source, members.offsets[m], faces[m].macName, &faces[m].hasMacName);
+            const auto name = fontfile::parseFullNameAt(source, members.offsets[m], faces[m].macName,
+                                                        &faces[m].hasMacName, windowsNameOf(faces[m]));
             if (name.outcome == Outcome::shortRecord) fontfile::failOnShortTableRecord(name.recordIndex);
         }
         for (std::size_t m = 0; m < readable; ++m) readExtras(source, members.offsets[m], faces[m]);
@@ -107,8 +107,13 @@ private:
         return joinPath(entry.directory, entry.name, path_) && source.open(path_.data());
     }
 
+    // Where the name reader puts the face's Windows name: read with the
+    // Macintosh one, from the same bytes, when it is asked for.
+    std::optional<std::vector<std::uint8_t>>* windowsNameOf(CatalogFace& face) const {
+        return request_.windowsNames ? &face.windowsName : nullptr;
+    }
+
     void readExtras(fontfile::ByteSource& source, std::uint64_t directory, CatalogFace& face) const {
-        if (request_.windowsNames) face.windowsName = fontfile::parseWindowsFullNameAt(source, directory);
         if (request_.characterMaps) face.characterMap = fontfile::parseCharacterMap(source, directory);
     }
 
