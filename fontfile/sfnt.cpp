@@ -101,8 +101,7 @@ bool holdsWhole(std::uint64_t size, const NameString& string) {
 
 // Stores the kept bytes of `string` into `slot`, up to and including their
 // first zero byte, when they can all be read; false when they cannot.
-template <typename Source>
-bool readNameString(Source& source, const NameString& string, NameSlot& slot) {
+bool readNameString(ByteSource& source, const NameString& string, NameSlot& slot) {
     std::array<std::uint8_t, kNameSlotSize> scratch{};
     if (source.readAt(string.position, std::span(scratch).first(string.kept)) != string.kept) return false;
     scratch[string.kept] = 0;
@@ -111,17 +110,17 @@ bool readNameString(Source& source, const NameString& string, NameSlot& slot) {
     return true;
 }
 
-// The header of a name table, its records and its strings. Speed: the
-// first read takes the table's first 4 KiB, which hold the header, the
-// records and the strings of most fonts, so that a name costs one read; the
+// The header of a name table, its records and its strings, read through a
+// window on the table's first bytes, which hold the header, the records and
+// the strings of most fonts, so that a name costs one read. Speed: the
 // records past them are read a run of 1,024 at a time, and a string past
 // them on its own.
 class NameTableReader {
 public:
-    NameTableReader(ByteSource& source, std::uint32_t tableOffset) : source_(source), tableOffset_(tableOffset) {
-        firstSize_ = source.readAt(tableOffset, first_);
-        const auto read = std::span<const std::uint8_t>(first_).first(firstSize_);
-        header_ = decodeNameHeader(read.first(std::min(read.size(), kNameHeaderSize)));
+    NameTableReader(ByteSource& source, std::uint32_t tableOffset)
+        : window_(source, tableOffset), tableOffset_(tableOffset) {
+        const auto first = window_.heldFrom(tableOffset);
+        header_ = decodeNameHeader(first.first(std::min(first.size(), kNameHeaderSize)));
     }
     NameTableReader(const NameTableReader&) = delete;
     NameTableReader& operator=(const NameTableReader&) = delete;
@@ -129,56 +128,41 @@ public:
     const std::optional<NameHeader>& header() const { return header_; }
     // Where the strings start; only meaningful with a header.
     std::uint64_t stringStart() const { return std::uint64_t{tableOffset_} + (header_ ? header_->stringOffset : 0); }
+    // The source, answering from the table's first bytes where they hold a read.
+    ByteSource& source() { return window_; }
 
     // The 12 bytes of record `r`; none when the source ends inside it.
     std::span<const std::uint8_t> recordBytes(std::uint32_t r) {
-        const auto start = kNameHeaderSize + kNameRecordSize * std::uint64_t{r};
-        if (start + kNameRecordSize <= firstSize_) {
-            return std::span<const std::uint8_t>(first_).subspan(static_cast<std::size_t>(start), kNameRecordSize);
-        }
+        const auto inWindow = window_.heldFrom(recordPosition(r));
+        if (inWindow.size() >= kNameRecordSize) return inWindow.first(kNameRecordSize);
         if (!holds(r)) readRunFrom(r);
         if (!holds(r)) return {};
         return run_.subspan(kNameRecordSize * (r - runFirst_), kNameRecordSize);
     }
 
-    // Reads as the source does, from the first bytes when they hold it all.
-    std::size_t readAt(std::uint64_t position, std::span<std::uint8_t> out) {
-        const auto end = std::uint64_t{tableOffset_} + firstSize_;
-        if (position >= tableOffset_ && position <= end && out.size() <= end - position) {
-            const auto at = static_cast<std::size_t>(position - tableOffset_);
-            std::copy_n(first_.begin() + static_cast<std::ptrdiff_t>(at), out.size(), out.begin());
-            return out.size();
-        }
-        return source_.readAt(position, out);
-    }
-
 private:
-    static constexpr std::size_t kFirstReadSize = 4096;
     static constexpr std::size_t kRecordsPerLaterRead = 1024;
+
+    std::uint64_t recordPosition(std::uint32_t r) const {
+        return std::uint64_t{tableOffset_} + kNameHeaderSize + kNameRecordSize * std::uint64_t{r};
+    }
 
     bool holds(std::uint32_t r) const {
         return r >= runFirst_ && kNameRecordSize * (std::size_t{r - runFirst_} + 1) <= run_.size();
     }
 
     void readRunFrom(std::uint32_t r) {
-        const auto position = std::uint64_t{tableOffset_} + kNameHeaderSize + kNameRecordSize * std::uint64_t{r};
-        run_ = std::span<const std::uint8_t>(bytes_).first(source_.readAt(position, bytes_));
+        run_ = std::span<const std::uint8_t>(bytes_).first(window_.readAt(recordPosition(r), bytes_));
         runFirst_ = r;
     }
 
-    ByteSource& source_;
+    TableWindow window_;
     std::uint32_t tableOffset_;
-    std::array<std::uint8_t, kFirstReadSize> first_;  // only the first firstSize_ bytes are looked at
-    std::size_t firstSize_ = 0;
     std::array<std::uint8_t, kNameRecordSize * kRecordsPerLaterRead> bytes_;  // looked at through run_
     std::optional<NameHeader> header_;
     std::span<const std::uint8_t> run_;  // the bytes read from record runFirst_ on
     std::uint32_t runFirst_ = 0;
 };
-
-}  // namespace
-
-namespace {
 
 // Visits, with the position of its string, every full-name record of
 // `platform` before the first record that is cut off, until `visit` returns
@@ -210,7 +194,8 @@ std::optional<NameString> lastFullName(NameTableReader& table, std::optional<std
 // The string of the first US English Windows full-name record, else of the
 // first of any language; with `size`, only those whose string a source of
 // that size holds whole are looked at.
-std::optional<NameString> firstWindowsFullName(NameTableReader& table, std::optional<std::uint64_t> size = std::nullopt) {
+std::optional<NameString> firstWindowsFullName(NameTableReader& table,
+                                               std::optional<std::uint64_t> size = std::nullopt) {
     std::optional<NameString> any;
     std::optional<NameString> english;
     forEachFullName(table, kWindowsPlatform, [&](const NameRecord& record, std::uint64_t position) {
@@ -223,32 +208,32 @@ std::optional<NameString> firstWindowsFullName(NameTableReader& table, std::opti
     return english ? english : any;
 }
 
-bool readMacintoshName(NameTableReader& table, ByteSource& source, NameSlot& slot) {
+bool readMacintoshName(NameTableReader& table, NameSlot& slot) {
     // Every full-name record overwrites the slot, so the last one whose string
     // can be read wins. Only that string is read: the work is bounded by the
     // bytes of the table, not by its count of records, however many there are.
     const auto last = lastFullName(table);
     if (!last) return false;
-    if (readNameString(table, *last, slot)) return true;
+    if (readNameString(table.source(), *last, slot)) return true;
     // Its string is cut off: the source's size tells which one is whole.
-    const auto whole = lastFullName(table, source.size());
-    return whole && readNameString(table, *whole, slot);
+    const auto whole = lastFullName(table, table.source().size());
+    return whole && readNameString(table.source(), *whole, slot);
 }
 
 // The kept bytes of `string`; nothing when they cannot all be read.
 std::optional<std::vector<std::uint8_t>> readWindowsString(NameTableReader& table, const NameString& string) {
     std::vector<std::uint8_t> bytes(string.kept);
-    if (table.readAt(string.position, bytes) != bytes.size()) return std::nullopt;
+    if (table.source().readAt(string.position, bytes) != bytes.size()) return std::nullopt;
     return bytes;
 }
 
-std::optional<std::vector<std::uint8_t>> readWindowsName(NameTableReader& table, ByteSource& source) {
+std::optional<std::vector<std::uint8_t>> readWindowsName(NameTableReader& table) {
     // A string that reads whole is the one that knowing the source's size
     // would have chosen too, so the size is asked only when it does not.
     const auto chosen = firstWindowsFullName(table);
     if (!chosen) return std::nullopt;
     if (auto bytes = readWindowsString(table, *chosen)) return bytes;
-    const auto whole = firstWindowsFullName(table, source.size());
+    const auto whole = firstWindowsFullName(table, table.source().size());
     return whole ? readWindowsString(table, *whole) : std::nullopt;
 }
 
@@ -257,8 +242,8 @@ std::optional<std::vector<std::uint8_t>> readWindowsName(NameTableReader& table,
 bool readNameTable(ByteSource& source, std::uint32_t tableOffset, NameSlot& slot,
                    std::optional<std::vector<std::uint8_t>>* windowsName) {
     NameTableReader table(source, tableOffset);
-    if (windowsName) *windowsName = readWindowsName(table, source);
-    return readMacintoshName(table, source, slot);
+    if (windowsName) *windowsName = readWindowsName(table);
+    return readMacintoshName(table, slot);
 }
 
 }  // namespace fontfile
