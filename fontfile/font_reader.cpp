@@ -17,40 +17,16 @@ void readPrefixAt(ByteSource& source, std::uint32_t offset, Os2Prefix& prefix) {
     std::copy_n(bytes.begin(), count, prefix.begin());
 }
 
-// The member directory offsets of a collection, at most 10 and only those
-// that can be read whole.
-struct CollectionDirectory {
-    std::optional<std::uint32_t> numFonts;
-    std::array<std::uint32_t, kMaxMembersRead> memberOffsets{};
-    std::size_t memberCount = 0;  // offsets read whole
-};
-
-CollectionDirectory readCollectionDirectory(ByteSource& source) {
-    CollectionDirectory directory;
-    // Speed: the header and the offsets of the members that may be read, in one read.
-    std::array<std::uint8_t, kCollectionHeaderSize + kMemberOffsetSize * kMaxMembersRead> bytes;
-    const auto read = source.readAt(0, bytes);
-    BigEndianReader reader(std::span<const std::uint8_t>(bytes).first(read));
-    std::uint32_t numFonts = 0;
-    if (!reader.seek(kNumFontsOffset) || !reader.u32(numFonts)) return directory;  // TTCTag, Version unexamined
-    directory.numFonts = numFonts;
-    const auto members = std::min(numFonts, kMaxMembersRead);
-    while (directory.memberCount < members && reader.u32(directory.memberOffsets[directory.memberCount])) {
-        ++directory.memberCount;
-    }
-    return directory;
-}
-
 // Visits the members in order with `visit(member, directoryPosition)`, which
 // returns the member's table scan; a member whose directory is cut off stops
 // the visit there.
 template <typename Visit>
 CollectionScan forEachMember(ByteSource& source, std::size_t capacity, Visit visit) {
-    const auto directory = readCollectionDirectory(source);
-    CollectionScan scan{directory.numFonts, std::nullopt, 0};
-    const auto members = std::min(directory.memberCount, capacity);
-    for (std::size_t m = 0; m < members; ++m) {
-        const auto found = visit(m, directory.memberOffsets[m]);
+    const auto members = readCollectionMembers(source, kMaxMembersRead);
+    CollectionScan scan{members.numFonts, std::nullopt, 0};
+    const auto count = std::min(members.offsets.size(), capacity);
+    for (std::size_t m = 0; m < count; ++m) {
+        const auto found = visit(m, members.offsets[m]);
         if (found.outcome == TableScan::Outcome::shortRecord) {
             scan.shortMember = static_cast<int>(m);
             scan.shortRecordIndex = found.recordIndex;
@@ -83,25 +59,30 @@ TableScan parseFullNameAt(ByteSource& source, std::uint64_t directoryPosition, N
 }
 
 CollectionMembers readCollectionMembers(ByteSource& source, std::uint32_t limit) {
+    constexpr std::size_t kOffsetsPerRead = 1024;
+    std::array<std::uint8_t, kCollectionHeaderSize + kMemberOffsetSize * kOffsetsPerRead> bytes;
+    // Speed: the header comes with the first run of offsets, which holds the
+    // program's 10 members: a collection's directory costs one read.
+    auto asked = kCollectionHeaderSize + kMemberOffsetSize * std::min<std::size_t>(limit, kOffsetsPerRead);
+    auto read = source.readAt(0, std::span(bytes).first(asked));
+    BigEndianReader fields(std::span<const std::uint8_t>(bytes).first(read));
     CollectionMembers members;
-    std::array<std::uint8_t, kCollectionHeaderSize> header;
-    BigEndianReader fields(std::span<const std::uint8_t>(header).first(source.readAt(0, header)));
     std::uint32_t numFonts = 0;
-    if (!fields.seek(kNumFontsOffset) || !fields.u32(numFonts)) return members;
+    if (!fields.seek(kNumFontsOffset) || !fields.u32(numFonts)) return members;  // TTCTag, Version unexamined
     members.numFonts = numFonts;
     // The offsets a run at a time, kept only as far as the source delivers
     // them: a numFonts the file does not back allocates nothing.
     const std::uint32_t wanted = std::min(numFonts, limit);
-    std::array<std::uint8_t, kMemberOffsetSize * 1024> run;
-    while (members.offsets.size() < wanted) {
+    for (;;) {
+        for (std::uint32_t offset = 0; members.offsets.size() < wanted && fields.u32(offset);) {
+            members.offsets.push_back(offset);
+        }
+        if (members.offsets.size() == wanted || read < asked) return members;
         const auto position = kCollectionHeaderSize + kMemberOffsetSize * std::uint64_t{members.offsets.size()};
-        const auto room = std::min<std::size_t>(run.size(), kMemberOffsetSize * (wanted - members.offsets.size()));
-        const auto read = source.readAt(position, std::span(run).first(room));
-        BigEndianReader offsets(std::span<const std::uint8_t>(run).first(read));
-        for (std::uint32_t offset = 0; offsets.u32(offset);) members.offsets.push_back(offset);
-        if (read < room) break;
+        asked = kMemberOffsetSize * std::min<std::size_t>(kOffsetsPerRead, wanted - members.offsets.size());
+        read = source.readAt(position, std::span(bytes).first(asked));
+        fields = BigEndianReader(std::span<const std::uint8_t>(bytes).first(read));
     }
-    return members;
 }
 
 CollectionScan parseCollectionOs2Prefixes(ByteSource& source, std::span<Os2Prefix> places) {

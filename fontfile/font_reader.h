@@ -75,8 +75,9 @@ struct CollectionMembers {
     std::vector<std::uint32_t> offsets;  // of the first min(numFonts, limit) members, as far as the source holds them
 };
 
-// The directory offsets of a collection's members, however many: unlike the
-// readers above, which read the first 10, for callers that want them all.
+// The directory offsets of a collection's first `limit` members: the
+// readers above take the first kMaxMembersRead, callers that want them all
+// any number.
 CollectionMembers readCollectionMembers(ByteSource& source, std::uint32_t limit);
 
 }  // namespace fontfile
