@@ -17,16 +17,15 @@ void readPrefixAt(ByteSource& source, std::uint32_t offset, Os2Prefix& prefix) {
     std::copy_n(bytes.begin(), count, prefix.begin());
 }
 
-// Visits the members in order with `visit(member, directoryPosition)`, which
-// returns the member's table scan; a member whose directory is cut off stops
-// the visit there.
+// Visits the members at `offsets` in order, as many as `capacity` allows,
+// with `visit(member, directoryPosition)`, which returns the member's table
+// scan; a member whose directory is cut off stops the visit there.
 template <typename Visit>
-CollectionScan forEachMember(ByteSource& source, std::size_t capacity, Visit visit) {
-    const auto members = readCollectionMembers(source, kMaxMembersRead);
-    CollectionScan scan{members.numFonts, std::nullopt, 0};
-    const auto count = std::min(members.offsets.size(), capacity);
+CollectionScan forEachMember(std::span<const std::uint32_t> offsets, std::size_t capacity, Visit visit) {
+    CollectionScan scan;
+    const auto count = std::min(offsets.size(), capacity);
     for (std::size_t m = 0; m < count; ++m) {
-        const auto found = visit(m, members.offsets[m]);
+        const auto found = visit(m, offsets[m]);
         if (found.outcome == TableScan::Outcome::shortRecord) {
             scan.shortMember = static_cast<int>(m);
             scan.shortRecordIndex = found.recordIndex;
@@ -34,6 +33,16 @@ CollectionScan forEachMember(ByteSource& source, std::size_t capacity, Visit vis
         }
     }
     return scan;
+}
+
+CollectionScan memberOs2Prefixes(ByteSource& source, std::span<const std::uint32_t> offsets,
+                                 std::span<Os2Prefix> places, std::span<TableScan::Outcome> outcomes) {
+    return forEachMember(offsets, places.size(), [&](std::size_t m, std::uint32_t directory) {
+        const auto scan = scanTableDirectory(source, directory, kOs2Tag);
+        if (scan.outcome == TableScan::Outcome::found) readPrefixAt(source, scan.offset, places[m]);
+        if (m < outcomes.size()) outcomes[m] = scan.outcome;
+        return scan;
+    });
 }
 
 }  // namespace
@@ -49,7 +58,7 @@ TableScan::Outcome parseOs2PrefixAt(ByteSource& source, std::uint64_t directoryP
 }
 
 TableScan parseFullNameAt(ByteSource& source, std::uint64_t directoryPosition, NameSlot& slot, bool* written,
-                          std::optional<std::vector<std::uint8_t>>* windowsName) {
+                          WindowsName* windowsName) {
     const auto scan = scanTableDirectory(source, directoryPosition, kNameTag);
     if (windowsName) windowsName->reset();
     const bool wrote =
@@ -86,48 +95,79 @@ CollectionMembers readCollectionMembers(ByteSource& source, std::uint32_t limit)
 }
 
 CollectionScan parseCollectionOs2Prefixes(ByteSource& source, std::span<Os2Prefix> places) {
-    return forEachMember(source, places.size(), [&](std::size_t m, std::uint32_t directory) {
-        const auto scan = scanTableDirectory(source, directory, kOs2Tag);
-        if (scan.outcome == TableScan::Outcome::found) readPrefixAt(source, scan.offset, places[m]);
-        return scan;
-    });
+    const auto members = readCollectionMembers(source, kMaxMembersRead);
+    auto scan = memberOs2Prefixes(source, members.offsets, places, {});
+    scan.numFonts = members.numFonts;
+    return scan;
 }
 
 CollectionScan parseCollectionFullNames(ByteSource& source, std::span<NameSlot> slots) {
-    return forEachMember(source, slots.size(), [&](std::size_t m, std::uint32_t directory) {
-        const auto scan = scanTableDirectory(source, directory, kNameTag);
-        if (scan.outcome == TableScan::Outcome::found) readNameTable(source, scan.offset, slots[m]);
-        return scan;
+    const auto members = readCollectionMembers(source, kMaxMembersRead);
+    auto scan = forEachMember(members.offsets, slots.size(), [&](std::size_t m, std::uint32_t directory) {
+        return parseFullNameAt(source, directory, slots[m]);
     });
+    scan.numFonts = members.numFonts;
+    return scan;
 }
+
+TableScan::Outcome readOs2Prefix(ByteSource& source, Os2Prefix& prefix) {
+    const auto outcome = parseOs2Prefix(source, prefix);
+    if (outcome == TableScan::Outcome::shortRecord) reportOs2NotFound();
+    return outcome;
+}
+
+bool readFullName(ByteSource& source, const char* path, NameSlot& slot, WindowsName* windowsName) {
+    bool written = false;
+    const auto scan = parseFullNameAt(source, 0, slot, &written, windowsName);
+    if (scan.outcome == TableScan::Outcome::shortRecord) failOnShortTableRecord(scan.recordIndex);
+    if (scan.outcome == TableScan::Outcome::notFound) reportNoNameTable(path);
+    return written;
+}
+
+void readMemberOs2Prefixes(ByteSource& source, std::span<const std::uint32_t> offsets, std::span<Os2Prefix> places,
+                           std::span<TableScan::Outcome> outcomes) {
+    if (memberOs2Prefixes(source, offsets, places, outcomes).shortMember) reportOs2NotFound();
+}
+
+bool readMemberFullName(ByteSource& source, std::uint64_t directoryPosition, NameSlot& slot, WindowsName* windowsName) {
+    bool written = false;
+    const auto scan = parseFullNameAt(source, directoryPosition, slot, &written, windowsName);
+    if (scan.outcome == TableScan::Outcome::shortRecord) failOnShortTableRecord(scan.recordIndex);
+    return written;
+}
+
+void readCollectionOs2Prefixes(ByteSource& source, std::int32_t& memberCount, std::span<Os2Prefix> places) {
+    const auto members = readCollectionMembers(source, kMaxMembersRead);
+    if (members.numFonts) memberCount = static_cast<std::int32_t>(*members.numFonts);
+    readMemberOs2Prefixes(source, members.offsets, places);
+}
+
+void readCollectionFullNames(ByteSource& source, std::span<NameSlot> slots) {
+    const auto members = readCollectionMembers(source, kMaxMembersRead);
+    const auto count = std::min(members.offsets.size(), slots.size());
+    for (std::size_t m = 0; m < count; ++m) readMemberFullName(source, members.offsets[m], slots[m]);
+}
+
+// The path-taking readers: one open each, then the steps above.
 
 void readOs2Prefix(const char* path, Os2Prefix& prefix) {
     FileSource file;
-    if (!file.open(path)) return;
-    if (parseOs2Prefix(file, prefix) == TableScan::Outcome::shortRecord) reportOs2NotFound();
+    if (file.open(path)) readOs2Prefix(file, prefix);
 }
 
 void readFullName(const char* path, NameSlot& slot) {
     FileSource file;
-    if (!file.open(path)) return;
-    const auto scan = parseFullName(file, slot);
-    if (scan.outcome == TableScan::Outcome::shortRecord) failOnShortTableRecord(scan.recordIndex);
-    if (scan.outcome == TableScan::Outcome::notFound) reportNoNameTable(path);
+    if (file.open(path)) readFullName(file, path, slot);
 }
 
 void readCollectionOs2Prefixes(const char* path, std::int32_t& memberCount, std::span<Os2Prefix> places) {
     FileSource file;
-    if (!file.open(path)) return;
-    const auto scan = parseCollectionOs2Prefixes(file, places);
-    if (scan.numFonts) memberCount = static_cast<std::int32_t>(*scan.numFonts);
-    if (scan.shortMember) reportOs2NotFound();
+    if (file.open(path)) readCollectionOs2Prefixes(file, memberCount, places);
 }
 
 void readCollectionFullNames(const char* path, std::span<NameSlot> slots) {
     FileSource file;
-    if (!file.open(path)) return;
-    const auto scan = parseCollectionFullNames(file, slots);
-    if (scan.shortMember) failOnShortTableRecord(scan.shortRecordIndex);
+    if (file.open(path)) readCollectionFullNames(file, slots);
 }
 
 }  // namespace fontfile

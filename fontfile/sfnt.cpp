@@ -221,13 +221,13 @@ bool readMacintoshName(NameTableReader& table, NameSlot& slot) {
 }
 
 // The kept bytes of `string`; nothing when they cannot all be read.
-std::optional<std::vector<std::uint8_t>> readWindowsString(NameTableReader& table, const NameString& string) {
+WindowsName readWindowsString(NameTableReader& table, const NameString& string) {
     std::vector<std::uint8_t> bytes(string.kept);
     if (table.source().readAt(string.position, bytes) != bytes.size()) return std::nullopt;
     return bytes;
 }
 
-std::optional<std::vector<std::uint8_t>> readWindowsName(NameTableReader& table) {
+WindowsName readWindowsName(NameTableReader& table) {
     // A string that reads whole is the one that knowing the source's size
     // would have chosen too, so the size is asked only when it does not.
     const auto chosen = firstWindowsFullName(table);
@@ -239,8 +239,7 @@ std::optional<std::vector<std::uint8_t>> readWindowsName(NameTableReader& table)
 
 }  // namespace
 
-bool readNameTable(ByteSource& source, std::uint32_t tableOffset, NameSlot& slot,
-                   std::optional<std::vector<std::uint8_t>>* windowsName) {
+bool readNameTable(ByteSource& source, std::uint32_t tableOffset, NameSlot& slot, WindowsName* windowsName) {
     NameTableReader table(source, tableOffset);
     if (windowsName) *windowsName = readWindowsName(table);
     return readMacintoshName(table, slot);

@@ -46,6 +46,9 @@ inline constexpr Tag kCmapTag{'c', 'm', 'a', 'p'};
 using Os2Prefix = std::array<std::uint8_t, kOs2PrefixSize>;
 // A full name of at most 99 single-byte characters and a terminating zero.
 using NameSlot = std::array<char, kNameSlotSize>;
+// A Windows-platform name as the UTF-16BE bytes of its string; empty when
+// there is none.
+using WindowsName = std::optional<std::vector<std::uint8_t>>;
 
 // The four range words ulUnicodeRange1..4 in host byte order: bit n of the
 // set is bit n % 32 of word n / 32.
@@ -154,7 +157,6 @@ TableScan scanTableDirectory(ByteSource& source, std::uint64_t directoryPosition
 // kMaxWindowsNameSize of them: the first US English record whose string lies
 // whole, else the first of any language; nothing when no such record has a
 // whole string.
-bool readNameTable(ByteSource& source, std::uint32_t tableOffset, NameSlot& slot,
-                   std::optional<std::vector<std::uint8_t>>* windowsName = nullptr);
+bool readNameTable(ByteSource& source, std::uint32_t tableOffset, NameSlot& slot, WindowsName* windowsName = nullptr);
 
 }  // namespace fontfile

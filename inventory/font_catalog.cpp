@@ -5,7 +5,6 @@
 #include <limits>
 #include <unordered_set>
 
-#include "fontfile/diagnostics.h"
 #include "fontfile/font_reader.h"
 #include "inventory/folder_search.h"
 #include "inventory/font_inventory.h"
@@ -15,8 +14,7 @@ namespace inventory {
 
 namespace {
 
-using fontfile::TableScan;
-using Outcome = TableScan::Outcome;
+using Outcome = fontfile::TableScan::Outcome;
 
 constexpr std::array kFormats{FontFormat::ttf, FontFormat::otf, FontFormat::ttc, FontFormat::otc};
 constexpr std::array<const char*, 4> kPatterns{"*.ttf", "*.otf", "*.ttc", "*.otc"};
@@ -43,20 +41,15 @@ public:
         auto face = newFace(file, 0);
         if (!openFile(file, source)) return catalog_.faces.push_back(std::move(face));  // listed without name or ranges
         fontfile::Os2Prefix prefix{};
-        const auto os2 = fontfile::parseOs2PrefixAt(source, 0, prefix);
-        if (os2 == Outcome::shortRecord) fontfile::reportOs2NotFound();
-        if (os2 == Outcome::found) face.os2Version = os2VersionOf(prefix);
+        if (fontfile::readOs2Prefix(source, prefix) == Outcome::found) face.os2Version = os2VersionOf(prefix);
         face.ranges = fontfile::rangesOf(prefix);
-        const auto name = fontfile::parseFullNameAt(source, 0, face.macName, &face.hasMacName, windowsNameOf(face));
-        if (name.outcome == Outcome::shortRecord) fontfile::failOnShortTableRecord(name.recordIndex);
-        if (name.outcome == Outcome::notFound) fontfile::reportNoNameTable(path_.data());
+        face.hasMacName = fontfile::readFullName(source, path_.data(), face.macName, windowsNameOf(face));
         readExtras(source, 0, face);
         catalog_.faces.push_back(std::move(face));
     }
 
-    // As the program reads a collection: every member's OS/2 prefix first,
-    // stopping at a member whose directory is cut off, then every member's
-    // name, a cut-off directory ending the process.
+    // As the program reads a collection, through the same steps, over as
+    // many members as the request asks for.
     void readCollection(std::uint32_t file) {
         fontfile::FileSource source;
         if (!openFile(file, source)) return;
@@ -67,24 +60,20 @@ public:
         const auto count = request_.allMembers ? members.offsets.size() : std::min(*members.numFonts, kProgramMembers);
         for (std::uint32_t m = 0; m < count; ++m) catalog_.faces.push_back(newFace(file, m));
         const auto faces = std::span(catalog_.faces).subspan(first);
-        const auto readable = std::min(faces.size(), members.offsets.size());
+        const auto offsets = std::span(members.offsets).first(std::min(faces.size(), members.offsets.size()));
 
-        for (std::size_t m = 0; m < readable; ++m) {
-            fontfile::Os2Prefix prefix{};
-            const auto os2 = fontfile::parseOs2PrefixAt(source, members.offsets[m], prefix);
-            if (os2 == Outcome::shortRecord) {
-                fontfile::reportOs2NotFound();
-                break;
-            }
-            if (os2 == Outcome::found) faces[m].os2Version = os2VersionOf(prefix);
-            faces[m].ranges = fontfile::rangesOf(prefix);
+        std::vector<fontfile::Os2Prefix> prefixes(offsets.size());
+        std::vector<Outcome> os2(offsets.size(), Outcome::notFound);
+        fontfile::readMemberOs2Prefixes(source, offsets, prefixes, os2);
+        for (std::size_t m = 0; m < offsets.size(); ++m) {
+            if (os2[m] == Outcome::found) faces[m].os2Version = os2VersionOf(prefixes[m]);
+            faces[m].ranges = fontfile::rangesOf(prefixes[m]);
         }
-        for (std::size_t m = 0; m < readable; ++m) {
-            const auto name = fontfile::parseFullNameAt(source, members.offsets[m], faces[m].macName,
-                                                        &faces[m].hasMacName, windowsNameOf(faces[m]));
-            if (name.outcome == Outcome::shortRecord) fontfile::failOnShortTableRecord(name.recordIndex);
+        for (std::size_t m = 0; m < offsets.size(); ++m) {
+            faces[m].hasMacName =
+                fontfile::readMemberFullName(source, offsets[m], faces[m].macName, windowsNameOf(faces[m]));
         }
-        for (std::size_t m = 0; m < readable; ++m) readExtras(source, members.offsets[m], faces[m]);
+        for (std::size_t m = 0; m < offsets.size(); ++m) readExtras(source, offsets[m], faces[m]);
     }
 
 private:
@@ -109,7 +98,7 @@ private:
 
     // Where the name reader puts the face's Windows name: read with the
     // Macintosh one, from the same bytes, when it is asked for.
-    std::optional<std::vector<std::uint8_t>>* windowsNameOf(CatalogFace& face) const {
+    fontfile::WindowsName* windowsNameOf(CatalogFace& face) const {
         return request_.windowsNames ? &face.windowsName : nullptr;
     }
 
