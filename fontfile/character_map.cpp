@@ -12,7 +12,6 @@ namespace {
 
 constexpr std::size_t kCmapHeaderSize = 4;      // version, numTables
 constexpr std::size_t kEncodingRecordSize = 8;  // platformID, encodingID, offset
-constexpr std::size_t kRecordsFirstRead = 16;   // encoding records read with the header: most fonts have a few
 // A subtable that the table's window does not hold is first read as much
 // as a window holds: all of most subtables.
 constexpr std::size_t kSubtableOpeningRead = kTableWindowSize;
@@ -25,7 +24,6 @@ constexpr std::size_t kFormat4ArraysOffset = 14;  // endCode follows segCountX2.
 constexpr std::size_t kGroupSize = 12;            // startCharCode, endCharCode, glyph
 constexpr char32_t kLastBmpCodePoint = 0xFFFF;
 
-constexpr std::uint16_t kWindowsPlatform = 3;
 constexpr std::uint16_t kSymbolEncoding = 0;
 
 struct EncodingRecord {
@@ -290,20 +288,13 @@ struct EncodingChoice {
 // The choice among the encoding records of the cmap table at `tableOffset`
 // that are whole; nothing when the table's header is cut off.
 std::optional<EncodingChoice> chooseEncoding(TableWindow& source, std::uint32_t tableOffset) {
-    // Speed: the header and the records of most fonts in one read.
-    auto records = readUpTo(source, tableOffset, kCmapHeaderSize + kEncodingRecordSize * kRecordsFirstRead);
-    BigEndianReader header(records);
+    const auto header = readUpTo(source, tableOffset, kCmapHeaderSize);
+    BigEndianReader headerFields(header);
     std::uint16_t numTables = 0;
-    if (!header.skip(2) || !header.u16(numTables)) return std::nullopt;
-    const auto wanted = kCmapHeaderSize + kEncodingRecordSize * std::size_t{numTables};
-    if (records.size() < wanted && records.size() == kCmapHeaderSize + kEncodingRecordSize * kRecordsFirstRead) {
-        const auto rest =
-            readUpTo(source, std::uint64_t{tableOffset} + records.size(),
-                     static_cast<std::uint32_t>(wanted - records.size()), kFirstSubtableRead - records.size());
-        records.insert(records.end(), rest.begin(), rest.end());
-    }
-    records.resize(std::min(records.size(), wanted));
-    BigEndianReader fields(std::span<const std::uint8_t>(records).subspan(kCmapHeaderSize));
+    if (!headerFields.skip(2) || !headerFields.u16(numTables)) return std::nullopt;
+    const auto records = readUpTo(source, std::uint64_t{tableOffset} + kCmapHeaderSize,
+                                  static_cast<std::uint32_t>(kEncodingRecordSize * numTables));
+    BigEndianReader fields(records);
     EncodingChoice choice;
     int best = static_cast<int>(kPreferredEncodings.size());
     for (EncodingRecord r; fields.u16(r.platformID) && fields.u16(r.encodingID) && fields.u32(r.offset);) {

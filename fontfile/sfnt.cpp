@@ -12,6 +12,12 @@ UnicodeRangeSet rangesOf(const Os2Prefix& prefix) {
     return ranges;
 }
 
+std::uint16_t os2VersionOf(const Os2Prefix& prefix) {
+    std::uint16_t version = 0;
+    BigEndianReader(prefix).u16(version);  // the prefix always holds it
+    return version;
+}
+
 namespace {
 
 // Decodes the fields of a structure from bytes that were read whole;
@@ -121,13 +127,14 @@ public:
         : window_(source, tableOffset), tableOffset_(tableOffset) {
         const auto first = window_.heldFrom(tableOffset);
         header_ = decodeNameHeader(first.first(std::min(first.size(), kNameHeaderSize)));
+        if (header_) stringStart_ = std::uint64_t{tableOffset} + header_->stringOffset;
     }
     NameTableReader(const NameTableReader&) = delete;
     NameTableReader& operator=(const NameTableReader&) = delete;
 
     const std::optional<NameHeader>& header() const { return header_; }
     // Where the strings start; only meaningful with a header.
-    std::uint64_t stringStart() const { return std::uint64_t{tableOffset_} + (header_ ? header_->stringOffset : 0); }
+    std::uint64_t stringStart() const { return stringStart_; }
     // The source, answering from the table's first bytes where they hold a read.
     ByteSource& source() { return window_; }
 
@@ -160,6 +167,7 @@ private:
     std::uint32_t tableOffset_;
     std::array<std::uint8_t, kNameRecordSize * kRecordsPerLaterRead> bytes_;  // looked at through run_
     std::optional<NameHeader> header_;
+    std::uint64_t stringStart_ = 0;
     std::span<const std::uint8_t> run_;  // the bytes read from record runFirst_ on
     std::uint32_t runFirst_ = 0;
 };

@@ -56,6 +56,8 @@ using UnicodeRangeSet = std::array<std::uint32_t, 4>;
 
 // The range words of an OS/2 prefix (bytes 42 to 57, big-endian).
 UnicodeRangeSet rangesOf(const Os2Prefix& prefix);
+// The version of an OS/2 prefix (its first two bytes, big-endian).
+std::uint16_t os2VersionOf(const Os2Prefix& prefix);
 
 // Reads big-endian fields from bytes that were read whole. Every read checks
 // its bounds first; a failed read yields false and moves nothing.

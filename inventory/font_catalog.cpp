@@ -19,16 +19,9 @@ using Outcome = fontfile::TableScan::Outcome;
 constexpr std::array kFormats{FontFormat::ttf, FontFormat::otf, FontFormat::ttc, FontFormat::otc};
 constexpr std::array<const char*, 4> kPatterns{"*.ttf", "*.otf", "*.ttc", "*.otc"};
 constexpr std::uint32_t kProgramMembers = fontfile::kMaxMembersRead;
-constexpr std::uint32_t kOs2VersionSize = 2;
 
 bool wanted(const CatalogRequest& request, FontFormat format) {
     return std::find(request.formats.begin(), request.formats.end(), format) != request.formats.end();
-}
-
-std::uint16_t os2VersionOf(const fontfile::Os2Prefix& prefix) {
-    std::uint16_t version = 0;
-    fontfile::BigEndianReader(std::span(prefix).first(kOs2VersionSize)).u16(version);
-    return version;
 }
 
 // Reads the catalog's files, one open each, and adds their faces.
@@ -41,7 +34,7 @@ public:
         auto face = newFace(file, 0);
         if (!openFile(file, source)) return catalog_.faces.push_back(std::move(face));  // listed without name or ranges
         fontfile::Os2Prefix prefix{};
-        if (fontfile::readOs2Prefix(source, prefix) == Outcome::found) face.os2Version = os2VersionOf(prefix);
+        if (fontfile::readOs2Prefix(source, prefix) == Outcome::found) face.os2Version = fontfile::os2VersionOf(prefix);
         face.ranges = fontfile::rangesOf(prefix);
         face.hasMacName = fontfile::readFullName(source, path_.data(), face.macName, windowsNameOf(face));
         readExtras(source, 0, face);
@@ -66,7 +59,7 @@ public:
         std::vector<Outcome> os2(offsets.size(), Outcome::notFound);
         fontfile::readMemberOs2Prefixes(source, offsets, prefixes, os2);
         for (std::size_t m = 0; m < offsets.size(); ++m) {
-            if (os2[m] == Outcome::found) faces[m].os2Version = os2VersionOf(prefixes[m]);
+            if (os2[m] == Outcome::found) faces[m].os2Version = fontfile::os2VersionOf(prefixes[m]);
             faces[m].ranges = fontfile::rangesOf(prefixes[m]);
         }
         for (std::size_t m = 0; m < offsets.size(); ++m) {
