@@ -12,4 +12,23 @@ std::size_t MemorySource::readAt(std::uint64_t position, std::span<std::uint8_t>
     return count;
 }
 
+TableWindow::TableWindow(ByteSource& source, std::uint64_t base) : source_(source), base_(base) {
+    held_ = source.readAt(base, bytes_);
+}
+
+std::span<const std::uint8_t> TableWindow::heldFrom(std::uint64_t position) const {
+    if (position < base_ || position - base_ > held_) return {};
+    return std::span<const std::uint8_t>(bytes_).first(held_).subspan(static_cast<std::size_t>(position - base_));
+}
+
+std::size_t TableWindow::readAt(std::uint64_t position, std::span<std::uint8_t> out) {
+    const bool inside = position >= base_ && position - base_ <= held_;
+    const bool sourceEnded = held_ < bytes_.size();  // then it holds nothing past the bytes held either
+    const auto held = heldFrom(position);
+    if (!inside || (held.size() < out.size() && !sourceEnded)) return source_.readAt(position, out);
+    const auto count = std::min(out.size(), held.size());
+    std::copy_n(held.begin(), count, out.begin());
+    return count;
+}
+
 }  // namespace fontfile

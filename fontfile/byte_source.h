@@ -3,6 +3,7 @@
 // every path without touching the file system.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -22,6 +23,33 @@ public:
 
 protected:
     ~ByteSource() = default;
+};
+
+// How many of a table's first bytes a TableWindow holds: the whole of most
+// name tables and character maps.
+inline constexpr std::size_t kTableWindowSize = 4096;
+
+// Another source, with the kTableWindowSize bytes from `base` on read at
+// once. Speed: a read that lies inside them is answered from memory, so a
+// table they hold costs one read; where the source ended inside them, a read
+// from there on is answered short without asking the source again.
+class TableWindow final : public ByteSource {
+public:
+    TableWindow(ByteSource& source, std::uint64_t base);
+    TableWindow(const TableWindow&) = delete;
+    TableWindow& operator=(const TableWindow&) = delete;
+
+    std::size_t readAt(std::uint64_t position, std::span<std::uint8_t> out) override;
+    std::uint64_t size() override { return source_.size(); }
+
+    // The bytes held from `position` on; none outside them.
+    std::span<const std::uint8_t> heldFrom(std::uint64_t position) const;
+
+private:
+    ByteSource& source_;
+    std::uint64_t base_;
+    std::array<std::uint8_t, kTableWindowSize> bytes_;  // only the first held_ are looked at
+    std::size_t held_ = 0;
 };
 
 class MemorySource final : public ByteSource {

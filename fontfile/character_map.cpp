@@ -10,10 +10,11 @@ namespace fontfile {
 
 namespace {
 
-constexpr std::size_t kCmapHeaderSize = 4;          // version, numTables
-constexpr std::size_t kEncodingRecordSize = 8;      // platformID, encodingID, offset
-constexpr std::size_t kRecordsFirstRead = 16;       // encoding records read with the header: most fonts have a few
-constexpr std::uint32_t kSubtableFirstRead = 4096;  // a subtable's first read: all of most of them
+constexpr std::size_t kCmapHeaderSize = 4;      // version, numTables
+constexpr std::size_t kEncodingRecordSize = 8;  // platformID, encodingID, offset
+// A subtable that the table's window does not hold is first read as much
+// as a window holds: all of most subtables.
+constexpr std::size_t kSubtableOpeningRead = kTableWindowSize;
 // Formats 0, 4 and 6 start with format, length and language of 16 bits;
 // formats 8 and up with format, reserved, then length and language of 32.
 constexpr std::size_t kShortHeaderSize = 6;
@@ -23,7 +24,6 @@ constexpr std::size_t kFormat4ArraysOffset = 14;  // endCode follows segCountX2.
 constexpr std::size_t kGroupSize = 12;            // startCharCode, endCharCode, glyph
 constexpr char32_t kLastBmpCodePoint = 0xFFFF;
 
-constexpr std::uint16_t kWindowsPlatform = 3;
 constexpr std::uint16_t kSymbolEncoding = 0;
 
 struct EncodingRecord {
@@ -230,50 +230,14 @@ constexpr std::array<FormatReader, 6> kFormatReaders{{
     {13, true, readGroups<true>},
 }};
 
-// The first bytes of a cmap table, read at once: its header, its encoding
-// records and, in most fonts, its subtables too. Speed: reads that lie
-// inside them are answered from memory, so that a whole character map
-// usually costs one read.
-class TableStart final : public ByteSource {
-public:
-    TableStart(ByteSource& source, std::uint64_t position) : source_(source), position_(position) {
-        size_ = source.readAt(position, bytes_);
-    }
-
-    std::size_t readAt(std::uint64_t position, std::span<std::uint8_t> out) override {
-        const auto held = heldFrom(position);
-        const bool ended = size_ < bytes_.size();  // the source ends inside these bytes
-        if (position < position_ || (held < out.size() && !(ended && position - position_ <= size_))) {
-            return source_.readAt(position, out);
-        }
-        const auto count = std::min(out.size(), held);
-        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(position - position_), count, out.begin());
-        return count;
-    }
-    std::uint64_t size() override { return source_.size(); }
-
-    // How many bytes from `position` on are held; 0 outside them.
-    std::size_t heldFrom(std::uint64_t position) const {
-        if (position < position_ || position - position_ > size_) return 0;
-        return size_ - static_cast<std::size_t>(position - position_);
-    }
-
-private:
-    ByteSource& source_;
-    std::uint64_t position_;
-    std::array<std::uint8_t, 4096> bytes_;  // only the first size_ are looked at
-    std::size_t size_ = 0;
-};
-
 // Reads the subtable at `position` into `map`: its format, then its runs or
 // why they cannot be read.
-void readSubtable(TableStart& source, std::uint64_t position, CharacterMap& map) {
+void readSubtable(TableWindow& source, std::uint64_t position, CharacterMap& map) {
     // Speed: the header comes with the first bytes of the body, which for
     // most fonts are the whole subtable: one read rather than two, and none
     // when the table's first bytes hold it.
-    const auto held = source.heldFrom(position);
-    const std::size_t first =
-        held >= kLongHeaderSize ? std::min<std::size_t>(held, kSubtableFirstRead) : kSubtableFirstRead;
+    const auto held = source.heldFrom(position).size();
+    const std::size_t first = held >= kLongHeaderSize ? held : kSubtableOpeningRead;
     auto bytes = readUpTo(source, position, static_cast<std::uint32_t>(first));
     BigEndianReader header(bytes);
     std::uint16_t format = 0;
@@ -323,21 +287,14 @@ struct EncodingChoice {
 
 // The choice among the encoding records of the cmap table at `tableOffset`
 // that are whole; nothing when the table's header is cut off.
-std::optional<EncodingChoice> chooseEncoding(TableStart& source, std::uint32_t tableOffset) {
-    // Speed: the header and the records of most fonts in one read.
-    auto records = readUpTo(source, tableOffset, kCmapHeaderSize + kEncodingRecordSize * kRecordsFirstRead);
-    BigEndianReader header(records);
+std::optional<EncodingChoice> chooseEncoding(TableWindow& source, std::uint32_t tableOffset) {
+    const auto header = readUpTo(source, tableOffset, kCmapHeaderSize);
+    BigEndianReader headerFields(header);
     std::uint16_t numTables = 0;
-    if (!header.skip(2) || !header.u16(numTables)) return std::nullopt;
-    const auto wanted = kCmapHeaderSize + kEncodingRecordSize * std::size_t{numTables};
-    if (records.size() < wanted && records.size() == kCmapHeaderSize + kEncodingRecordSize * kRecordsFirstRead) {
-        const auto rest =
-            readUpTo(source, std::uint64_t{tableOffset} + records.size(),
-                     static_cast<std::uint32_t>(wanted - records.size()), kFirstSubtableRead - records.size());
-        records.insert(records.end(), rest.begin(), rest.end());
-    }
-    records.resize(std::min(records.size(), wanted));
-    BigEndianReader fields(std::span<const std::uint8_t>(records).subspan(kCmapHeaderSize));
+    if (!headerFields.skip(2) || !headerFields.u16(numTables)) return std::nullopt;
+    const auto records = readUpTo(source, std::uint64_t{tableOffset} + kCmapHeaderSize,
+                                  static_cast<std::uint32_t>(kEncodingRecordSize * numTables));
+    BigEndianReader fields(records);
     EncodingChoice choice;
     int best = static_cast<int>(kPreferredEncodings.size());
     for (EncodingRecord r; fields.u16(r.platformID) && fields.u16(r.encodingID) && fields.u32(r.offset);) {
@@ -367,7 +324,7 @@ CharacterMap parseCharacterMap(ByteSource& source, std::uint64_t directoryPositi
     CharacterMap map;
     if (scan.outcome == TableScan::Outcome::notFound) return map;
 
-    TableStart table(source, scan.offset);
+    TableWindow table(source, scan.offset);
     const auto choice = chooseEncoding(table, scan.offset);
     if (!choice) return damaged(kCmapHeaderCutOff);
     const auto& chosen = choice->unicode ? choice->unicode : choice->symbol;

@@ -17,40 +17,15 @@ void readPrefixAt(ByteSource& source, std::uint32_t offset, Os2Prefix& prefix) {
     std::copy_n(bytes.begin(), count, prefix.begin());
 }
 
-// The member directory offsets of a collection, at most 10 and only those
-// that can be read whole.
-struct CollectionDirectory {
-    std::optional<std::uint32_t> numFonts;
-    std::array<std::uint32_t, kMaxMembersRead> memberOffsets{};
-    std::size_t memberCount = 0;  // offsets read whole
-};
-
-CollectionDirectory readCollectionDirectory(ByteSource& source) {
-    CollectionDirectory directory;
-    // Speed: the header and the offsets of the members that may be read, in one read.
-    std::array<std::uint8_t, kCollectionHeaderSize + kMemberOffsetSize * kMaxMembersRead> bytes;
-    const auto read = source.readAt(0, bytes);
-    BigEndianReader reader(std::span<const std::uint8_t>(bytes).first(read));
-    std::uint32_t numFonts = 0;
-    if (!reader.seek(kNumFontsOffset) || !reader.u32(numFonts)) return directory;  // TTCTag, Version unexamined
-    directory.numFonts = numFonts;
-    const auto members = std::min(numFonts, kMaxMembersRead);
-    while (directory.memberCount < members && reader.u32(directory.memberOffsets[directory.memberCount])) {
-        ++directory.memberCount;
-    }
-    return directory;
-}
-
-// Visits the members in order with `visit(member, directoryPosition)`, which
-// returns the member's table scan; a member whose directory is cut off stops
-// the visit there.
+// Visits the members at `offsets` in order, as many as `capacity` allows,
+// with `visit(member, directoryPosition)`, which returns the member's table
+// scan; a member whose directory is cut off stops the visit there.
 template <typename Visit>
-CollectionScan forEachMember(ByteSource& source, std::size_t capacity, Visit visit) {
-    const auto directory = readCollectionDirectory(source);
-    CollectionScan scan{directory.numFonts, std::nullopt, 0};
-    const auto members = std::min(directory.memberCount, capacity);
-    for (std::size_t m = 0; m < members; ++m) {
-        const auto found = visit(m, directory.memberOffsets[m]);
+CollectionScan forEachMember(std::span<const std::uint32_t> offsets, std::size_t capacity, Visit visit) {
+    CollectionScan scan;
+    const auto count = std::min(offsets.size(), capacity);
+    for (std::size_t m = 0; m < count; ++m) {
+        const auto found = visit(m, offsets[m]);
         if (found.outcome == TableScan::Outcome::shortRecord) {
             scan.shortMember = static_cast<int>(m);
             scan.shortRecordIndex = found.recordIndex;
@@ -58,6 +33,16 @@ CollectionScan forEachMember(ByteSource& source, std::size_t capacity, Visit vis
         }
     }
     return scan;
+}
+
+CollectionScan memberOs2Prefixes(ByteSource& source, std::span<const std::uint32_t> offsets,
+                                 std::span<Os2Prefix> places, std::span<TableScan::Outcome> outcomes) {
+    return forEachMember(offsets, places.size(), [&](std::size_t m, std::uint32_t directory) {
+        const auto scan = scanTableDirectory(source, directory, kOs2Tag);
+        if (scan.outcome == TableScan::Outcome::found) readPrefixAt(source, scan.offset, places[m]);
+        if (m < outcomes.size()) outcomes[m] = scan.outcome;
+        return scan;
+    });
 }
 
 }  // namespace
@@ -72,84 +57,117 @@ TableScan::Outcome parseOs2PrefixAt(ByteSource& source, std::uint64_t directoryP
     return scan.outcome;
 }
 
-TableScan parseFullNameAt(ByteSource& source, std::uint64_t directoryPosition, NameSlot& slot, bool* written) {
+TableScan parseFullNameAt(ByteSource& source, std::uint64_t directoryPosition, NameSlot& slot, bool* written,
+                          WindowsName* windowsName) {
     const auto scan = scanTableDirectory(source, directoryPosition, kNameTag);
-    const bool wrote = scan.outcome == TableScan::Outcome::found && readNameTable(source, scan.offset, slot);
+    if (windowsName) windowsName->reset();
+    const bool wrote =
+        scan.outcome == TableScan::Outcome::found && readNameTable(source, scan.offset, slot, windowsName);
     if (written) *written = wrote;
     return scan;
 }
 
-std::optional<std::vector<std::uint8_t>> parseWindowsFullNameAt(ByteSource& source, std::uint64_t directoryPosition) {
-    const auto scan = scanTableDirectory(source, directoryPosition, kNameTag);
-    if (scan.outcome != TableScan::Outcome::found) return std::nullopt;
-    return readWindowsFullName(source, scan.offset);
-}
-
 CollectionMembers readCollectionMembers(ByteSource& source, std::uint32_t limit) {
+    constexpr std::size_t kOffsetsPerRead = 1024;
+    std::array<std::uint8_t, kCollectionHeaderSize + kMemberOffsetSize * kOffsetsPerRead> bytes;
+    // Speed: the header comes with the first run of offsets, which holds the
+    // program's 10 members: a collection's directory costs one read.
+    auto asked = kCollectionHeaderSize + kMemberOffsetSize * std::min<std::size_t>(limit, kOffsetsPerRead);
+    auto read = source.readAt(0, std::span(bytes).first(asked));
+    BigEndianReader fields(std::span<const std::uint8_t>(bytes).first(read));
     CollectionMembers members;
-    std::array<std::uint8_t, kCollectionHeaderSize> header;
-    BigEndianReader fields(std::span<const std::uint8_t>(header).first(source.readAt(0, header)));
     std::uint32_t numFonts = 0;
-    if (!fields.seek(kNumFontsOffset) || !fields.u32(numFonts)) return members;
+    if (!fields.seek(kNumFontsOffset) || !fields.u32(numFonts)) return members;  // TTCTag, Version unexamined
     members.numFonts = numFonts;
     // The offsets a run at a time, kept only as far as the source delivers
     // them: a numFonts the file does not back allocates nothing.
     const std::uint32_t wanted = std::min(numFonts, limit);
-    std::array<std::uint8_t, kMemberOffsetSize * 1024> run;
-    while (members.offsets.size() < wanted) {
+    for (;;) {
+        for (std::uint32_t offset = 0; members.offsets.size() < wanted && fields.u32(offset);) {
+            members.offsets.push_back(offset);
+        }
+        if (members.offsets.size() == wanted || read < asked) return members;
         const auto position = kCollectionHeaderSize + kMemberOffsetSize * std::uint64_t{members.offsets.size()};
-        const auto room = std::min<std::size_t>(run.size(), kMemberOffsetSize * (wanted - members.offsets.size()));
-        const auto read = source.readAt(position, std::span(run).first(room));
-        BigEndianReader offsets(std::span<const std::uint8_t>(run).first(read));
-        for (std::uint32_t offset = 0; offsets.u32(offset);) members.offsets.push_back(offset);
-        if (read < room) break;
+        asked = kMemberOffsetSize * std::min<std::size_t>(kOffsetsPerRead, wanted - members.offsets.size());
+        read = source.readAt(position, std::span(bytes).first(asked));
+        fields = BigEndianReader(std::span<const std::uint8_t>(bytes).first(read));
     }
-    return members;
 }
 
 CollectionScan parseCollectionOs2Prefixes(ByteSource& source, std::span<Os2Prefix> places) {
-    return forEachMember(source, places.size(), [&](std::size_t m, std::uint32_t directory) {
-        const auto scan = scanTableDirectory(source, directory, kOs2Tag);
-        if (scan.outcome == TableScan::Outcome::found) readPrefixAt(source, scan.offset, places[m]);
-        return scan;
-    });
+    const auto members = readCollectionMembers(source, kMaxMembersRead);
+    auto scan = memberOs2Prefixes(source, members.offsets, places, {});
+    scan.numFonts = members.numFonts;
+    return scan;
 }
 
 CollectionScan parseCollectionFullNames(ByteSource& source, std::span<NameSlot> slots) {
-    return forEachMember(source, slots.size(), [&](std::size_t m, std::uint32_t directory) {
-        const auto scan = scanTableDirectory(source, directory, kNameTag);
-        if (scan.outcome == TableScan::Outcome::found) readNameTable(source, scan.offset, slots[m]);
-        return scan;
+    const auto members = readCollectionMembers(source, kMaxMembersRead);
+    auto scan = forEachMember(members.offsets, slots.size(), [&](std::size_t m, std::uint32_t directory) {
+        return parseFullNameAt(source, directory, slots[m]);
     });
+    scan.numFonts = members.numFonts;
+    return scan;
 }
+
+TableScan::Outcome readOs2Prefix(ByteSource& source, Os2Prefix& prefix) {
+    const auto outcome = parseOs2Prefix(source, prefix);
+    if (outcome == TableScan::Outcome::shortRecord) reportOs2NotFound();
+    return outcome;
+}
+
+bool readFullName(ByteSource& source, const char* path, NameSlot& slot, WindowsName* windowsName) {
+    bool written = false;
+    const auto scan = parseFullNameAt(source, 0, slot, &written, windowsName);
+    if (scan.outcome == TableScan::Outcome::shortRecord) failOnShortTableRecord(scan.recordIndex);
+    if (scan.outcome == TableScan::Outcome::notFound) reportNoNameTable(path);
+    return written;
+}
+
+void readMemberOs2Prefixes(ByteSource& source, std::span<const std::uint32_t> offsets, std::span<Os2Prefix> places,
+                           std::span<TableScan::Outcome> outcomes) {
+    if (memberOs2Prefixes(source, offsets, places, outcomes).shortMember) reportOs2NotFound();
+}
+
+bool readMemberFullName(ByteSource& source, std::uint64_t directoryPosition, NameSlot& slot, WindowsName* windowsName) {
+    bool written = false;
+    const auto scan = parseFullNameAt(source, directoryPosition, slot, &written, windowsName);
+    if (scan.outcome == TableScan::Outcome::shortRecord) failOnShortTableRecord(scan.recordIndex);
+    return written;
+}
+
+void readCollectionOs2Prefixes(ByteSource& source, std::int32_t& memberCount, std::span<Os2Prefix> places) {
+    const auto members = readCollectionMembers(source, kMaxMembersRead);
+    if (members.numFonts) memberCount = static_cast<std::int32_t>(*members.numFonts);
+    readMemberOs2Prefixes(source, members.offsets, places);
+}
+
+void readCollectionFullNames(ByteSource& source, std::span<NameSlot> slots) {
+    const auto members = readCollectionMembers(source, kMaxMembersRead);
+    const auto count = std::min(members.offsets.size(), slots.size());
+    for (std::size_t m = 0; m < count; ++m) readMemberFullName(source, members.offsets[m], slots[m]);
+}
+
+// The path-taking readers: one open each, then the steps above.
 
 void readOs2Prefix(const char* path, Os2Prefix& prefix) {
     FileSource file;
-    if (!file.open(path)) return;
-    if (parseOs2Prefix(file, prefix) == TableScan::Outcome::shortRecord) reportOs2NotFound();
+    if (file.open(path)) readOs2Prefix(file, prefix);
 }
 
 void readFullName(const char* path, NameSlot& slot) {
     FileSource file;
-    if (!file.open(path)) return;
-    const auto scan = parseFullName(file, slot);
-    if (scan.outcome == TableScan::Outcome::shortRecord) failOnShortTableRecord(scan.recordIndex);
-    if (scan.outcome == TableScan::Outcome::notFound) reportNoNameTable(path);
+    if (file.open(path)) readFullName(file, path, slot);
 }
 
 void readCollectionOs2Prefixes(const char* path, std::int32_t& memberCount, std::span<Os2Prefix> places) {
     FileSource file;
-    if (!file.open(path)) return;
-    const auto scan = parseCollectionOs2Prefixes(file, places);
-    if (scan.numFonts) memberCount = static_cast<std::int32_t>(*scan.numFonts);
-    if (scan.shortMember) reportOs2NotFound();
+    if (file.open(path)) readCollectionOs2Prefixes(file, memberCount, places);
 }
 
 void readCollectionFullNames(const char* path, std::span<NameSlot> slots) {
     FileSource file;
-    if (!file.open(path)) return;
-    const auto scan = parseCollectionFullNames(file, slots);
-    if (scan.shortMember) failOnShortTableRecord(scan.shortRecordIndex);
+    if (file.open(path)) readCollectionFullNames(file, slots);
 }
 
 }  // namespace fontfile

@@ -1,8 +1,10 @@
 // Readers of the two things kept of every font: the OS/2 prefix and the full
-// name (Macintosh platform, name ID 4). The read* operations work on a file
-// path, open and close the file themselves, print the diagnostics and may end
-// the process; the parse* operations do the same parsing on any ByteSource,
-// print nothing, and report instead what the read* operations act on.
+// name (Macintosh platform, name ID 4). The read* operations print the
+// diagnostics and may end the process: those on a file path open and close
+// the file themselves, those on a ByteSource take the same steps on a file
+// its caller keeps open to read more of it. The parse* operations do the same
+// parsing on any ByteSource, print nothing, and report instead what the
+// read* operations act on.
 //
 // Output storage is the caller's: whatever is not found is left untouched.
 #pragma once
@@ -30,6 +32,12 @@ void readOs2Prefix(const char* path, Os2Prefix& prefix);
 // "Read failed on table #<i>" when record i is cut off.
 void readFullName(const char* path, NameSlot& slot);
 
+// The same on an open source; `path` only names the file in the message.
+// The outcome of the directory scan; true when a name was written, and with
+// `windowsName` also the font's Windows name, from the same reads.
+TableScan::Outcome readOs2Prefix(ByteSource& source, Os2Prefix& prefix);
+bool readFullName(ByteSource& source, const char* path, NameSlot& slot, WindowsName* windowsName = nullptr);
+
 TableScan::Outcome parseOs2Prefix(ByteSource& source, Os2Prefix& prefix);
 TableScan parseFullName(ByteSource& source, NameSlot& slot);
 
@@ -48,6 +56,24 @@ void readCollectionOs2Prefixes(const char* path, std::int32_t& memberCount, std:
 // process with exit code -1 after "Read failed on table #<i>".
 void readCollectionFullNames(const char* path, std::span<NameSlot> slots);
 
+// The same on an open source.
+void readCollectionOs2Prefixes(ByteSource& source, std::int32_t& memberCount, std::span<Os2Prefix> places);
+void readCollectionFullNames(ByteSource& source, std::span<NameSlot> slots);
+
+// Their steps, for members whose directory offsets the caller has read (see
+// readCollectionMembers), as many as it chooses. First the OS/2 prefixes of
+// the members at `offsets`, in order, into places[m], each directory scan's
+// outcome into outcomes[m] where that span holds it; "OS/2 not found" ends
+// the reading at the first member whose directory is cut off before an OS/2
+// record.
+void readMemberOs2Prefixes(ByteSource& source, std::span<const std::uint32_t> offsets, std::span<Os2Prefix> places,
+                           std::span<TableScan::Outcome> outcomes = {});
+// Then each member's full name (and Windows name when asked); a directory
+// cut off before its name record ends the process after "Read failed on
+// table #<i>". True when a name was written.
+bool readMemberFullName(ByteSource& source, std::uint64_t directoryPosition, NameSlot& slot,
+                        WindowsName* windowsName = nullptr);
+
 struct CollectionScan {
     std::optional<std::uint32_t> numFonts;  // empty when the header is cut off
     // Set when a member's directory is cut off: that member and its record.
@@ -64,20 +90,20 @@ CollectionScan parseCollectionFullNames(ByteSource& source, std::span<NameSlot> 
 // `directoryPosition`: 0 for a single font, a member's offset in a collection.
 
 TableScan::Outcome parseOs2PrefixAt(ByteSource& source, std::uint64_t directoryPosition, Os2Prefix& prefix);
-// `written`, when given, tells whether a name was found and written.
-TableScan parseFullNameAt(ByteSource& source, std::uint64_t directoryPosition, NameSlot& slot, bool* written = nullptr);
-
-// The face's Windows-platform full name as UTF-16BE bytes (see
-// readWindowsFullName); nothing without a name table or such a record.
-std::optional<std::vector<std::uint8_t>> parseWindowsFullNameAt(ByteSource& source, std::uint64_t directoryPosition);
+// `written`, when given, tells whether a name was found and written;
+// `windowsName`, when given, receives the face's Windows-platform full name
+// from the same reads (see readNameTable), nothing without a name table.
+TableScan parseFullNameAt(ByteSource& source, std::uint64_t directoryPosition, NameSlot& slot, bool* written = nullptr,
+                          WindowsName* windowsName = nullptr);
 
 struct CollectionMembers {
     std::optional<std::uint32_t> numFonts;  // as the header holds it; empty when the header is cut off
     std::vector<std::uint32_t> offsets;  // of the first min(numFonts, limit) members, as far as the source holds them
 };
 
-// The directory offsets of a collection's members, however many: unlike the
-// readers above, which read the first 10, for callers that want them all.
+// The directory offsets of a collection's first `limit` members: the
+// readers above take the first kMaxMembersRead, callers that want them all
+// any number.
 CollectionMembers readCollectionMembers(ByteSource& source, std::uint32_t limit);
 
 }  // namespace fontfile

@@ -12,6 +12,12 @@ UnicodeRangeSet rangesOf(const Os2Prefix& prefix) {
     return ranges;
 }
 
+std::uint16_t os2VersionOf(const Os2Prefix& prefix) {
+    std::uint16_t version = 0;
+    BigEndianReader(prefix).u16(version);  // the prefix always holds it
+    return version;
+}
+
 namespace {
 
 // Decodes the fields of a structure from bytes that were read whole;
@@ -101,8 +107,7 @@ bool holdsWhole(std::uint64_t size, const NameString& string) {
 
 // Stores the kept bytes of `string` into `slot`, up to and including their
 // first zero byte, when they can all be read; false when they cannot.
-template <typename Source>
-bool readNameString(Source& source, const NameString& string, NameSlot& slot) {
+bool readNameString(ByteSource& source, const NameString& string, NameSlot& slot) {
     std::array<std::uint8_t, kNameSlotSize> scratch{};
     if (source.readAt(string.position, std::span(scratch).first(string.kept)) != string.kept) return false;
     scratch[string.kept] = 0;
@@ -111,136 +116,141 @@ bool readNameString(Source& source, const NameString& string, NameSlot& slot) {
     return true;
 }
 
-bool isFullName(const NameRecord& record) {
-    return record.platformID == kMacintoshPlatform && record.nameID == kFullNameId;
-}
-
-bool isWindowsFullName(const NameRecord& record) {
-    return record.platformID == kWindowsPlatform && record.nameID == kFullNameId;
-}
-
-// The header of a name table, its records and its strings. Speed: the
-// first read takes the table's first 4 KiB, which hold the header, the
-// records and the strings of most fonts, so that a name costs one read; the
+// The header of a name table, its records and its strings, read through a
+// window on the table's first bytes, which hold the header, the records and
+// the strings of most fonts, so that a name costs one read. Speed: the
 // records past them are read a run of 1,024 at a time, and a string past
 // them on its own.
 class NameTableReader {
 public:
-    NameTableReader(ByteSource& source, std::uint32_t tableOffset) : source_(source), tableOffset_(tableOffset) {
-        firstSize_ = source.readAt(tableOffset, first_);
-        const auto read = std::span<const std::uint8_t>(first_).first(firstSize_);
-        header_ = decodeNameHeader(read.first(std::min(read.size(), kNameHeaderSize)));
+    NameTableReader(ByteSource& source, std::uint32_t tableOffset)
+        : window_(source, tableOffset), tableOffset_(tableOffset) {
+        const auto first = window_.heldFrom(tableOffset);
+        header_ = decodeNameHeader(first.first(std::min(first.size(), kNameHeaderSize)));
+        if (header_) stringStart_ = std::uint64_t{tableOffset} + header_->stringOffset;
     }
     NameTableReader(const NameTableReader&) = delete;
     NameTableReader& operator=(const NameTableReader&) = delete;
 
     const std::optional<NameHeader>& header() const { return header_; }
+    // Where the strings start; only meaningful with a header.
+    std::uint64_t stringStart() const { return stringStart_; }
+    // The source, answering from the table's first bytes where they hold a read.
+    ByteSource& source() { return window_; }
 
     // The 12 bytes of record `r`; none when the source ends inside it.
     std::span<const std::uint8_t> recordBytes(std::uint32_t r) {
-        const auto start = kNameHeaderSize + kNameRecordSize * std::uint64_t{r};
-        if (start + kNameRecordSize <= firstSize_) {
-            return std::span<const std::uint8_t>(first_).subspan(static_cast<std::size_t>(start), kNameRecordSize);
-        }
+        const auto inWindow = window_.heldFrom(recordPosition(r));
+        if (inWindow.size() >= kNameRecordSize) return inWindow.first(kNameRecordSize);
         if (!holds(r)) readRunFrom(r);
         if (!holds(r)) return {};
         return run_.subspan(kNameRecordSize * (r - runFirst_), kNameRecordSize);
     }
 
-    // Reads as the source does, from the first bytes when they hold it all.
-    std::size_t readAt(std::uint64_t position, std::span<std::uint8_t> out) {
-        const auto end = std::uint64_t{tableOffset_} + firstSize_;
-        if (position >= tableOffset_ && position <= end && out.size() <= end - position) {
-            const auto at = static_cast<std::size_t>(position - tableOffset_);
-            std::copy_n(first_.begin() + static_cast<std::ptrdiff_t>(at), out.size(), out.begin());
-            return out.size();
-        }
-        return source_.readAt(position, out);
-    }
-
 private:
-    static constexpr std::size_t kFirstReadSize = 4096;
     static constexpr std::size_t kRecordsPerLaterRead = 1024;
+
+    std::uint64_t recordPosition(std::uint32_t r) const {
+        return std::uint64_t{tableOffset_} + kNameHeaderSize + kNameRecordSize * std::uint64_t{r};
+    }
 
     bool holds(std::uint32_t r) const {
         return r >= runFirst_ && kNameRecordSize * (std::size_t{r - runFirst_} + 1) <= run_.size();
     }
 
     void readRunFrom(std::uint32_t r) {
-        const auto position = std::uint64_t{tableOffset_} + kNameHeaderSize + kNameRecordSize * std::uint64_t{r};
-        run_ = std::span<const std::uint8_t>(bytes_).first(source_.readAt(position, bytes_));
+        run_ = std::span<const std::uint8_t>(bytes_).first(window_.readAt(recordPosition(r), bytes_));
         runFirst_ = r;
     }
 
-    ByteSource& source_;
+    TableWindow window_;
     std::uint32_t tableOffset_;
-    std::array<std::uint8_t, kFirstReadSize> first_;  // only the first firstSize_ bytes are looked at
-    std::size_t firstSize_ = 0;
     std::array<std::uint8_t, kNameRecordSize * kRecordsPerLaterRead> bytes_;  // looked at through run_
     std::optional<NameHeader> header_;
+    std::uint64_t stringStart_ = 0;
     std::span<const std::uint8_t> run_;  // the bytes read from record runFirst_ on
     std::uint32_t runFirst_ = 0;
 };
 
-}  // namespace
-
-namespace {
-
-// The string of the last full-name record of the table, among the records
-// before the first one that is cut off; with `size`, the last one whose
-// string a source of that size holds whole.
-std::optional<NameString> lastFullName(NameTableReader& table, std::uint32_t tableOffset,
-                                       std::optional<std::uint64_t> size = std::nullopt) {
+// Visits, with the position of its string, every full-name record of
+// `platform` before the first record that is cut off, until `visit` returns
+// false.
+template <typename Visit>
+void forEachFullName(NameTableReader& table, std::uint16_t platform, Visit visit) {
     const auto& header = table.header();
-    if (!header) return std::nullopt;
-    const std::uint64_t storage = std::uint64_t{tableOffset} + header->stringOffset;
-    std::optional<NameString> last;
+    if (!header) return;
     for (std::uint32_t r = 0; r < header->count; ++r) {
         const auto record = decodeNameRecord(table.recordBytes(r));
-        if (!record) break;
-        if (!isFullName(*record)) continue;
-        const NameString string{storage + record->offset, std::min<std::size_t>(record->length, kNameSlotSize - 1)};
-        if (!size || holdsWhole(*size, string)) last = string;
+        if (!record) return;
+        if (record->platformID != platform || record->nameID != kFullNameId) continue;
+        if (!visit(*record, table.stringStart() + record->offset)) return;
     }
+}
+
+// The string of the last Macintosh full-name record; with `size`, the last
+// one whose string a source of that size holds whole.
+std::optional<NameString> lastFullName(NameTableReader& table, std::optional<std::uint64_t> size = std::nullopt) {
+    std::optional<NameString> last;
+    forEachFullName(table, kMacintoshPlatform, [&](const NameRecord& record, std::uint64_t position) {
+        const NameString string{position, std::min<std::size_t>(record.length, kNameSlotSize - 1)};
+        if (!size || holdsWhole(*size, string)) last = string;
+        return true;
+    });
     return last;
 }
 
-}  // namespace
+// The string of the first US English Windows full-name record, else of the
+// first of any language; with `size`, only those whose string a source of
+// that size holds whole are looked at.
+std::optional<NameString> firstWindowsFullName(NameTableReader& table,
+                                               std::optional<std::uint64_t> size = std::nullopt) {
+    std::optional<NameString> any;
+    std::optional<NameString> english;
+    forEachFullName(table, kWindowsPlatform, [&](const NameRecord& record, std::uint64_t position) {
+        const NameString string{position, std::min<std::size_t>(record.length, kMaxWindowsNameSize)};
+        if (size && !holdsWhole(*size, string)) return true;
+        if (record.languageID == kUnitedStatesEnglish) english = string;
+        if (!any) any = string;
+        return !english;
+    });
+    return english ? english : any;
+}
 
-bool readNameTable(ByteSource& source, std::uint32_t tableOffset, NameSlot& slot) {
+bool readMacintoshName(NameTableReader& table, NameSlot& slot) {
     // Every full-name record overwrites the slot, so the last one whose string
     // can be read wins. Only that string is read: the work is bounded by the
     // bytes of the table, not by its count of records, however many there are.
-    NameTableReader table(source, tableOffset);
-    const auto last = lastFullName(table, tableOffset);
+    const auto last = lastFullName(table);
     if (!last) return false;
-    if (readNameString(table, *last, slot)) return true;
+    if (readNameString(table.source(), *last, slot)) return true;
     // Its string is cut off: the source's size tells which one is whole.
-    const auto whole = lastFullName(table, tableOffset, source.size());
-    return whole && readNameString(table, *whole, slot);
+    const auto whole = lastFullName(table, table.source().size());
+    return whole && readNameString(table.source(), *whole, slot);
 }
 
-std::optional<std::vector<std::uint8_t>> readWindowsFullName(ByteSource& source, std::uint32_t tableOffset) {
-    NameTableReader table(source, tableOffset);
-    const auto& header = table.header();
-    if (!header) return std::nullopt;
-    const std::uint64_t storage = std::uint64_t{tableOffset} + header->stringOffset;
-    const auto size = source.size();
-    std::optional<NameString> english, any;
-    for (std::uint32_t r = 0; r < header->count && !english; ++r) {
-        const auto record = decodeNameRecord(table.recordBytes(r));
-        if (!record) break;
-        if (!isWindowsFullName(*record)) continue;
-        const NameString string{storage + record->offset, std::min<std::size_t>(record->length, kMaxWindowsNameSize)};
-        if (!holdsWhole(size, string)) continue;
-        if (record->languageID == kUnitedStatesEnglish) english = string;
-        if (!any) any = string;
-    }
-    const auto chosen = english ? english : any;
-    if (!chosen) return std::nullopt;
-    std::vector<std::uint8_t> bytes(chosen->kept);
-    if (table.readAt(chosen->position, bytes) != bytes.size()) return std::nullopt;
+// The kept bytes of `string`; nothing when they cannot all be read.
+WindowsName readWindowsString(NameTableReader& table, const NameString& string) {
+    std::vector<std::uint8_t> bytes(string.kept);
+    if (table.source().readAt(string.position, bytes) != bytes.size()) return std::nullopt;
     return bytes;
+}
+
+WindowsName readWindowsName(NameTableReader& table) {
+    // A string that reads whole is the one that knowing the source's size
+    // would have chosen too, so the size is asked only when it does not.
+    const auto chosen = firstWindowsFullName(table);
+    if (!chosen) return std::nullopt;
+    if (auto bytes = readWindowsString(table, *chosen)) return bytes;
+    const auto whole = firstWindowsFullName(table, table.source().size());
+    return whole ? readWindowsString(table, *whole) : std::nullopt;
+}
+
+}  // namespace
+
+bool readNameTable(ByteSource& source, std::uint32_t tableOffset, NameSlot& slot, WindowsName* windowsName) {
+    NameTableReader table(source, tableOffset);
+    if (windowsName) *windowsName = readWindowsName(table);
+    return readMacintoshName(table, slot);
 }
 
 }  // namespace fontfile

@@ -46,6 +46,9 @@ inline constexpr Tag kCmapTag{'c', 'm', 'a', 'p'};
 using Os2Prefix = std::array<std::uint8_t, kOs2PrefixSize>;
 // A full name of at most 99 single-byte characters and a terminating zero.
 using NameSlot = std::array<char, kNameSlotSize>;
+// A Windows-platform name as the UTF-16BE bytes of its string; empty when
+// there is none.
+using WindowsName = std::optional<std::vector<std::uint8_t>>;
 
 // The four range words ulUnicodeRange1..4 in host byte order: bit n of the
 // set is bit n % 32 of word n / 32.
@@ -53,6 +56,8 @@ using UnicodeRangeSet = std::array<std::uint32_t, 4>;
 
 // The range words of an OS/2 prefix (bytes 42 to 57, big-endian).
 UnicodeRangeSet rangesOf(const Os2Prefix& prefix);
+// The version of an OS/2 prefix (its first two bytes, big-endian).
+std::uint16_t os2VersionOf(const Os2Prefix& prefix);
 
 // Reads big-endian fields from bytes that were read whole. Every read checks
 // its bounds first; a failed read yields false and moves nothing.
@@ -148,13 +153,12 @@ TableScan scanTableDirectory(ByteSource& source, std::uint64_t directoryPosition
 // is cut off by the end of the source is passed over, and the records stop at
 // the first one that is cut off. Only the winning string is read. True when
 // a name was written.
-bool readNameTable(ByteSource& source, std::uint32_t tableOffset, NameSlot& slot);
-
-// The Windows-platform full name (platform 3, name ID 4) of the name table
-// at `tableOffset`, as the UTF-16BE bytes of its string, at most
+//
+// With `windowsName`, the same reads also give it the Windows-platform full
+// name (platform 3, name ID 4) as the UTF-16BE bytes of its string, at most
 // kMaxWindowsNameSize of them: the first US English record whose string lies
-// whole, else the first of any language. The records stop at the first one
-// that is cut off. Nothing when no such record has a whole string.
-std::optional<std::vector<std::uint8_t>> readWindowsFullName(ByteSource& source, std::uint32_t tableOffset);
+// whole, else the first of any language; nothing when no such record has a
+// whole string.
+bool readNameTable(ByteSource& source, std::uint32_t tableOffset, NameSlot& slot, WindowsName* windowsName = nullptr);
 
 }  // namespace fontfile

@@ -5,7 +5,6 @@
 #include <limits>
 #include <unordered_set>
 
-#include "fontfile/diagnostics.h"
 #include "fontfile/font_reader.h"
 #include "inventory/folder_search.h"
 #include "inventory/font_inventory.h"
@@ -15,22 +14,14 @@ namespace inventory {
 
 namespace {
 
-using fontfile::TableScan;
-using Outcome = TableScan::Outcome;
+using Outcome = fontfile::TableScan::Outcome;
 
 constexpr std::array kFormats{FontFormat::ttf, FontFormat::otf, FontFormat::ttc, FontFormat::otc};
 constexpr std::array<const char*, 4> kPatterns{"*.ttf", "*.otf", "*.ttc", "*.otc"};
 constexpr std::uint32_t kProgramMembers = fontfile::kMaxMembersRead;
-constexpr std::uint32_t kOs2VersionSize = 2;
 
 bool wanted(const CatalogRequest& request, FontFormat format) {
     return std::find(request.formats.begin(), request.formats.end(), format) != request.formats.end();
-}
-
-std::uint16_t os2VersionOf(const fontfile::Os2Prefix& prefix) {
-    std::uint16_t version = 0;
-    fontfile::BigEndianReader(std::span(prefix).first(kOs2VersionSize)).u16(version);
-    return version;
 }
 
 // Reads the catalog's files, one open each, and adds their faces.
@@ -40,23 +31,18 @@ public:
 
     void readSingle(std::uint32_t file) {
         fontfile::FileSource source;
-        CatalogFace face{.file = file};
-        if (!openFile(file, source)) return catalog_.faces.push_back(face);  // listed without name or ranges
+        auto face = newFace(file, 0);
+        if (!openFile(file, source)) return catalog_.faces.push_back(std::move(face));  // listed without name or ranges
         fontfile::Os2Prefix prefix{};
-        const auto os2 = fontfile::parseOs2PrefixAt(source, 0, prefix);
-        if (os2 == Outcome::shortRecord) fontfile::reportOs2NotFound();
-        if (os2 == Outcome::found) face.os2Version = os2VersionOf(prefix);
+        if (fontfile::readOs2Prefix(source, prefix) == Outcome::found) face.os2Version = fontfile::os2VersionOf(prefix);
         face.ranges = fontfile::rangesOf(prefix);
-        const auto name = fontfile::parseFullNameAt(source, 0, face.macName, &face.hasMacName);
-        if (name.outcome == Outcome::shortRecord) fontfile::failOnShortTableRecord(name.recordIndex);
-        if (name.outcome == Outcome::notFound) fontfile::reportNoNameTable(path_.data());
+        face.hasMacName = fontfile::readFullName(source, path_.data(), face.macName, windowsNameOf(face));
         readExtras(source, 0, face);
         catalog_.faces.push_back(std::move(face));
     }
 
-    // As the program reads a collection: every member's OS/2 prefix first,
-    // stopping at a member whose directory is cut off, then every member's
-    // name, a cut-off directory ending the process.
+    // As the program reads a collection, through the same steps, over as
+    // many members as the request asks for.
     void readCollection(std::uint32_t file) {
         fontfile::FileSource source;
         if (!openFile(file, source)) return;
@@ -65,29 +51,33 @@ public:
         if (!members.numFonts) return;
         const auto first = catalog_.faces.size();
         const auto count = request_.allMembers ? members.offsets.size() : std::min(*members.numFonts, kProgramMembers);
-        for (std::uint32_t m = 0; m < count; ++m) catalog_.faces.push_back({.file = file, .member = m});
+        for (std::uint32_t m = 0; m < count; ++m) catalog_.faces.push_back(newFace(file, m));
         const auto faces = std::span(catalog_.faces).subspan(first);
-        const auto readable = std::min(faces.size(), members.offsets.size());
+        const auto offsets = std::span(members.offsets).first(std::min(faces.size(), members.offsets.size()));
 
-        for (std::size_t m = 0; m < readable; ++m) {
-            fontfile::Os2Prefix prefix{};
-            const auto os2 = fontfile::parseOs2PrefixAt(source, members.offsets[m], prefix);
-            if (os2 == Outcome::shortRecord) {
-                fontfile::reportOs2NotFound();
-                break;
-            }
-            if (os2 == Outcome::found) faces[m].os2Version = os2VersionOf(prefix);
-            faces[m].ranges = fontfile::rangesOf(prefix);
+        std::vector<fontfile::Os2Prefix> prefixes(offsets.size());
+        std::vector<Outcome> os2(offsets.size(), Outcome::notFound);
+        fontfile::readMemberOs2Prefixes(source, offsets, prefixes, os2);
+        for (std::size_t m = 0; m < offsets.size(); ++m) {
+            if (os2[m] == Outcome::found) faces[m].os2Version = fontfile::os2VersionOf(prefixes[m]);
+            faces[m].ranges = fontfile::rangesOf(prefixes[m]);
         }
-        for (std::size_t m = 0; m < readable; ++m) {
-            const auto name =
-                fontfile::parseFullNameAt(source, members.offsets[m], faces[m].macName, &faces[m].hasMacName);
-            if (name.outcome == Outcome::shortRecord) fontfile::failOnShortTableRecord(name.recordIndex);
+        for (std::size_t m = 0; m < offsets.size(); ++m) {
+            faces[m].hasMacName =
+                fontfile::readMemberFullName(source, offsets[m], faces[m].macName, windowsNameOf(faces[m]));
         }
-        for (std::size_t m = 0; m < readable; ++m) readExtras(source, members.offsets[m], faces[m]);
+        for (std::size_t m = 0; m < offsets.size(); ++m) readExtras(source, offsets[m], faces[m]);
     }
 
 private:
+    // A face whose file or directory cannot be read still has a character map
+    // when maps are asked for: one without a cmap table.
+    CatalogFace newFace(std::uint32_t file, std::uint32_t member) const {
+        CatalogFace face{.file = file, .member = member};
+        if (request_.characterMaps) face.characterMap.emplace();
+        return face;
+    }
+
     std::uint32_t memberLimit() const {
         return request_.allMembers ? std::numeric_limits<std::uint32_t>::max() : kProgramMembers;
     }
@@ -99,8 +89,13 @@ private:
         return joinPath(entry.directory, entry.name, path_) && source.open(path_.data());
     }
 
+    // Where the name reader puts the face's Windows name: read with the
+    // Macintosh one, from the same bytes, when it is asked for.
+    fontfile::WindowsName* windowsNameOf(CatalogFace& face) const {
+        return request_.windowsNames ? &face.windowsName : nullptr;
+    }
+
     void readExtras(fontfile::ByteSource& source, std::uint64_t directory, CatalogFace& face) const {
-        if (request_.windowsNames) face.windowsName = fontfile::parseWindowsFullNameAt(source, directory);
         if (request_.characterMaps) face.characterMap = fontfile::parseCharacterMap(source, directory);
     }
 
@@ -146,13 +141,14 @@ void addFolderFiles(const CatalogRequest& request, bool collections, std::size_t
             if (isCollection(kFormats[f]) != collections || !wanted(request, kFormats[f])) continue;
             const auto limit = collections ? collectionRoom : std::numeric_limits<std::size_t>::max();
             const auto names = findFiles(folder, kPatterns[f], limit);
-            if (collections && !request.allMembers) collectionRoom -= names.count;
             const auto first = catalog.files.size();
             names.forEach([&](std::string_view name) {
                 if (!seen.seen(folder, name))
                     catalog.files.push_back({folder, std::string(name), kFormats[f], std::nullopt});
             });
             for (auto k = first; k < catalog.files.size(); ++k) seen.add(folder, catalog.files[k].name);
+            // Only the files kept take room: one reached again leaves it to the next folder's.
+            if (collections && !request.allMembers) collectionRoom -= catalog.files.size() - first;
         }
     }
 }

@@ -51,7 +51,7 @@ struct CatalogFace {
     fontfile::NameSlot macName{};  // the program's full name: raw bytes, at most 99
     bool hasMacName = false;
     std::optional<std::vector<std::uint8_t>> windowsName;  // UTF-16BE, when asked for and found
-    std::optional<fontfile::CharacterMap> characterMap;    // when asked for
+    std::optional<fontfile::CharacterMap> characterMap;    // for every face, when asked for
 };
 
 struct FontCatalog {

@@ -69,6 +69,16 @@ TEST(FontCatalogMembers, FiftyCollectionFilesUnlessEveryMemberIsAsked) {
     EXPECT_EQ(inventory::buildCatalog(request).files.size(), 52u);
 }
 
+TEST(FontCatalogMembers, AFolderNamedTwiceTakesNoRoomOfTheFiftyCollectionFilesTheSecondTime) {
+    TempFolder first, second;
+    for (int k = 0; k < 26; ++k) first.write("c" + std::to_string(100 + k) + ".ttc", collectionOf(1, "C"));
+    second.write("later.ttc", collectionOf(1, "Later"));
+    const auto catalog =
+        inventory::buildCatalog({.folders = {first.enginePath(), first.enginePath(), second.enginePath()}});
+    ASSERT_EQ(catalog.files.size(), 27u);
+    EXPECT_EQ(catalog.files.back().name, "later.ttc");
+}
+
 TEST(FontCatalogMembers, ACountTheFileDoesNotBackTakesOnlyTheOffsetsThatAreThere) {
     CollectionWriter collection;
     collection.member(simpleFont({1, 0, 0, 0}, "Only")).declaredNumFonts(0xFFFFFFFFu);
@@ -80,6 +90,24 @@ TEST(FontCatalogMembers, ACountTheFileDoesNotBackTakesOnlyTheOffsetsThatAreThere
     EXPECT_LE(members.offsets.size(), source.size() / 4);
     ASSERT_FALSE(members.offsets.empty());
     EXPECT_LE(source.reads, 3u);
+}
+
+TEST(FontCatalogMembers, FacesThatCannotBeReadHaveACharacterMapWithoutATableWhenMapsAreAsked) {
+    TempFolder folder;
+    // numFonts 3 and one offset, which points past the end: three faces, two
+    // of them with no offset at all.
+    folder.write("short.ttc", {'t', 't', 'c', 'f', 0, 1, 0, 0, 0, 0, 0, 3, 0, 0, 0x10, 0});
+    const std::string missing = folder.enginePath() + "\\missing.ttf";
+    const std::string tooLong = folder.enginePath() + "\\" + std::string(300, 'x') + ".ttf";
+    const auto catalog =
+        inventory::buildCatalog({.folders = {folder.enginePath()}, .files = {missing, tooLong}, .characterMaps = true});
+
+    ASSERT_EQ(catalog.faces.size(), 5u);
+    for (const auto& face : catalog.faces) {
+        const auto where = catalog.files[face.file].name + " member " + std::to_string(face.member);
+        EXPECT_TRUE(face.characterMap && face.characterMap->outcome == fontfile::CharacterMap::Outcome::noCmapTable)
+            << where;
+    }
 }
 
 TEST(FontCatalogFormats, OpenTypeFilesAndCffCollectionsWhenTheirFormatsAreAsked) {

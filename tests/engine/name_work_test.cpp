@@ -3,6 +3,7 @@
 // records, with strings anywhere, costs a few reads, never one per record.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,34 @@ TEST(FullNameWork, AShortTableCostsOneReadStringsIncluded) {
     fontfile::parseFullName(source, slot);
     EXPECT_EQ(slotName(slot), "Shorter");
     EXPECT_EQ(source.reads, 2u);  // the directory, then the whole name table
+}
+
+// The Windows name that the catalog asks for comes from the same reads as
+// the Macintosh one: the directory and the table's first bytes, once.
+TEST(FullNameWork, BothFullNamesComeFromOneReadOfTheTableAndNoQuestionOfSize) {
+    const std::string win{'\0', 'W', '\0', 'i', '\0', 'n'};
+    CountingSource source(
+        FontWriter().table("name", nameTable({{"Mac"}, {win, 3, 4, 1, 0x0409}, {"Mac, later"}})).build());
+    auto slot = untouchedSlot();
+    bool written = false;
+    std::optional<std::vector<std::uint8_t>> windows;
+    fontfile::parseFullNameAt(source, 0, slot, &written, &windows);
+
+    EXPECT_EQ(slotName(slot), "Mac, later");
+    EXPECT_TRUE(written);
+    ASSERT_TRUE(windows.has_value());
+    EXPECT_EQ(std::string(windows->begin(), windows->end()), win);
+    EXPECT_EQ(source.reads, 2u);
+    EXPECT_EQ(source.sizeQuestions, 0u);
+
+    // Only a chosen string that is cut off makes the size worth asking.
+    const std::string whole{'\0', 'D', '\0', 'e'};
+    CountingSource cutOff(
+        FontWriter().table("name", nameTable({{win, 3, 4, 1, 0x0409, 0xF000}, {whole, 3, 4, 1, 0x0407}})).build());
+    fontfile::parseFullNameAt(cutOff, 0, slot, nullptr, &windows);
+    ASSERT_TRUE(windows.has_value());
+    EXPECT_EQ(std::string(windows->begin(), windows->end()), whole);
+    EXPECT_EQ(cutOff.sizeQuestions, 1u);
 }
 
 }  // namespace
