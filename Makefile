@@ -16,7 +16,7 @@
 #            the same sizes against a Win32 readers' floor (installs its own
 #            font packages; not part of make test)
 # make unicode-data
-#            rewrites selection/unicode_data.cpp, the blocks and assigned
+#            rewrites coverage/unicode_data.cpp, the blocks and assigned
 #            code points of the pinned Unicode version, from npm packages it
 #            installs into build/unicode-data (the build and the tests use
 #            the committed file)

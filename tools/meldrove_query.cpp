@@ -21,9 +21,9 @@
 #include "query/output.h"
 #include "query/report.h"
 #include "query/text.h"
-#include "selection/coverage_rows.h"
+#include "coverage/coverage_rows.h"
 #include "selection/matching.h"
-#include "selection/unicode_data.h"
+#include "coverage/unicode_data.h"
 
 namespace {
 
@@ -158,7 +158,7 @@ std::string withoutTrailingSeparators(std::string folder) {
 }
 
 void printBlocks(const query::ShowBlocks& request, query::Output& out) {
-    for (const auto& row : selection::coverageRows()) {
+    for (const auto& row : coverage::coverageRows()) {
         if (!row.inBlockList && !request.all) break;
         if (request.json) {
             query::JsonObject object;
@@ -180,7 +180,7 @@ void printBlocks(const query::ShowBlocks& request, query::Output& out) {
 void printProgramsAnswer(const QueryOptions& options, const std::string& folder, query::Output& out) {
     inventory::buildInventory(inventory::fontInventory, folder);
     std::vector<std::int32_t> bits;
-    for (const auto row : options.rows) bits.push_back(selection::coverageRows()[row].rangeBit);
+    for (const auto row : options.rows) bits.push_back(coverage::coverageRows()[row].rangeBit);
     selection::SortedLineList lines;
     selection::listMatchingFonts(inventory::fontInventory, bits, lines);
     inventory::releaseInventory();
@@ -257,7 +257,7 @@ int main(int argc, char** argv) {
     if (const auto* bad = std::get_if<query::BadInput>(&parsed)) return badInput(bad->message);
     if (std::holds_alternative<query::ShowHelp>(parsed)) {
         std::string help = kHelp;
-        help.replace(help.find("@UNICODE@"), 9, selection::kUnicodeVersion);
+        help.replace(help.find("@UNICODE@"), 9, coverage::kUnicodeVersion);
         out.write(help, TextEncoding::bytes);
         return 0;
     }

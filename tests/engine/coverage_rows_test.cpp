@@ -1,24 +1,22 @@
-#include "selection/coverage_rows.h"
+#include "coverage/coverage_rows.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
-#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "coverage/unicode_data.h"
 #include "selection/unicode_blocks.h"
-#include "selection/unicode_data.h"
 
 namespace {
 
 using fontfile::CodePointRange;
-using selection::BitStatus;
-using selection::CoverageRow;
-using selection::coverageRows;
-using selection::findCoverageRow;
+using coverage::CoverageRow;
+using coverage::coverageRows;
+using coverage::findCoverageRow;
 
 const CoverageRow& row(std::string_view name) {
     const auto index = findCoverageRow(name);
@@ -81,7 +79,7 @@ TEST(CoverageRowsOfTheBlockList, CountTheBlocksTheirNamesStandFor) {
 
     // Surrogates: every assigned code point beyond the BMP, none within it.
     std::uint32_t beyond = 0;
-    for (const auto& run : selection::unicodeAssignedRuns()) {
+    for (const auto& run : coverage::unicodeAssignedRuns()) {
         if (run.first > 0xFFFF) beyond += run.size();
     }
     const auto& surrogates = row("Surrogates");
@@ -122,10 +120,10 @@ TEST(CoverageRowsBeyondTheBlockList, CountTheUnionOfTheBlocksTheyList) {
             const auto comma = rest.find(", ");
             const auto name = rest.substr(0, comma);
             bool found = false;
-            for (const auto& block : selection::unicodeBlocks()) {
+            for (const auto& block : coverage::unicodeBlocks()) {
                 if (block.name != name) continue;
                 found = true;
-                for (const auto& run : selection::assignedRuns(block)) sum += run.size();
+                for (const auto& run : coverage::assignedRuns(block)) sum += run.size();
             }
             EXPECT_TRUE(found) << r.name << ": " << name;
             rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 2);
@@ -157,87 +155,11 @@ TEST(CoverageRows, AreFoundByNameInEitherCase) {
     EXPECT_FALSE(findCoverageRow(""));
 }
 
-struct BitCase {
-    int bit;
-    std::uint16_t version;
-    BitStatus status;
-    std::string_view name;
-};
-
-// Bits whose meaning moved between versions, each on both sides of the move.
-TEST(BitMeaning, FollowsEachBitThroughTheVersionsOfTheTable) {
-    const BitCase cases[] = {
-        // Kanbun until version 3 took it back; in a version 4 font, Phags-pa.
-        {53, 0, BitStatus::assigned, "Kanbun"},
-        {53, 1, BitStatus::assigned, "Kanbun"},
-        {53, 2, BitStatus::assigned, "Kanbun"},
-        {53, 3, BitStatus::reserved, ""},
-        {53, 4, BitStatus::changed, "Phags-pa"},
-        {53, 5, BitStatus::changed, "Phags-pa"},
-        // Re-assigned in version 4.
-        {8, 1, BitStatus::changed, "Greek Symbols and Coptic"},
-        {12, 3, BitStatus::reserved, ""},
-        {12, 4, BitStatus::assigned, "Vai"},
-        {58, 3, BitStatus::reserved, ""},
-        {58, 4, BitStatus::assigned, "Phoenician"},
-        // Assigned from the version of their day on; version 0 as version 1.
-        {0, 0, BitStatus::assigned, "Basic Latin"},
-        {0, 1, BitStatus::assigned, "Basic Latin"},
-        {8, 0, BitStatus::changed, "Greek Symbols and Coptic"},
-        {57, 1, BitStatus::reserved, ""},
-        {57, 2, BitStatus::assigned, "Surrogates"},
-        {70, 1, BitStatus::reserved, ""},
-        {83, 2, BitStatus::assigned, "Yi Syllables"},
-        {84, 2, BitStatus::reserved, ""},
-        {91, 3, BitStatus::assigned, "Variation Selectors"},
-        {92, 3, BitStatus::reserved, ""},
-        {122, 4, BitStatus::assigned, "Domino Tiles"},
-    };
-    for (const auto& c : cases) {
-        const auto meaning = selection::bitMeaning(c.bit, c.version);
-        EXPECT_EQ(meaning.status, c.status) << "bit " << c.bit << " in version " << c.version;
-        EXPECT_EQ(meaning.name, c.name) << "bit " << c.bit << " in version " << c.version;
-    }
-}
-
-TEST(BitMeaning, Bits123To127AndBitsOutOfRangeAreReservedInEveryVersion) {
-    for (int bit : {123, 125, 127, -1, 128}) {
-        for (const std::uint16_t version : std::initializer_list<std::uint16_t>{0, 1, 2, 3, 4, 5, 0xFFFF}) {
-            EXPECT_EQ(selection::bitMeaning(bit, version).status, BitStatus::reserved) << bit << " " << version;
-        }
-    }
-}
-
-// The row a meaning is measured against is the row of its name, found
-// without a search by name: the first of its bit when assigned.
-TEST(BitMeaning, GivesTheRowOfItsName) {
-    for (int bit = 0; bit < 128; ++bit) {
-        for (const std::uint16_t version : std::initializer_list<std::uint16_t>{0, 1, 2, 3, 4, 5}) {
-            const auto meaning = selection::bitMeaning(bit, version);
-            const auto byName = meaning.status == BitStatus::reserved ? std::nullopt : findCoverageRow(meaning.name);
-            EXPECT_EQ(meaning.row, byName) << "bit " << bit << " in version " << version;
-        }
-    }
-    EXPECT_EQ(selection::bitMeaning(53, 4).row, findCoverageRow("Phags-pa"));
-    EXPECT_FALSE(selection::bitMeaning(8, 1).row);  // Greek Symbols and Coptic: no row counts it
-}
-
 TEST(CoverageRows, FirstRowOfABitIsItsBlockListRowWhereItHasOne) {
-    EXPECT_EQ(selection::firstRowOfBit(53), findCoverageRow("Kanbun"));
-    EXPECT_EQ(selection::firstRowOfBit(8), findCoverageRow("Coptic"));
-    EXPECT_EQ(selection::firstRowOfBit(0), 0u);
-    for (int bit : {-1, 123, 127, 128}) EXPECT_FALSE(selection::firstRowOfBit(bit)) << bit;
-}
-
-// In today's OS/2 table every bit up to 122 names the row that counts it.
-TEST(BitMeaning, AgreesWithTheCoverageRowsInVersion4) {
-    for (int bit = 0; bit <= 122; ++bit) {
-        const auto meaning = selection::bitMeaning(bit, 4);
-        const auto byBit = std::find_if(coverageRows().begin(), coverageRows().end(),
-                                        [&](const auto& r) { return r.rangeBit == bit && r.name == meaning.name; });
-        EXPECT_NE(meaning.status, BitStatus::reserved) << bit;
-        EXPECT_NE(byBit, coverageRows().end()) << bit;
-    }
+    EXPECT_EQ(coverage::firstRowOfBit(53), findCoverageRow("Kanbun"));
+    EXPECT_EQ(coverage::firstRowOfBit(8), findCoverageRow("Coptic"));
+    EXPECT_EQ(coverage::firstRowOfBit(0), 0u);
+    for (int bit : {-1, 123, 127, 128}) EXPECT_FALSE(coverage::firstRowOfBit(bit)) << bit;
 }
 
 }  // namespace

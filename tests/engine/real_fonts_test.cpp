@@ -13,7 +13,7 @@
 #include "fontfile/code_points.h"
 #include "inventory/font_catalog.h"
 #include "inventory/font_inventory.h"
-#include "selection/coverage_rows.h"
+#include "coverage/coverage_rows.h"
 #include "selection/unicode_blocks.h"
 
 namespace {
@@ -128,7 +128,7 @@ TEST_F(RealFonts, CharacterMapsCoverWhatAnIndependentReaderCounts) {
     const auto catalog = inventory::buildCatalog(request);
     ASSERT_EQ(catalog.faces.size(), 3u);  // DejaVu Sans, then the two members
     for (const auto& e : expected) {
-        const auto& row = selection::coverageRows()[selection::findCoverageRow(e.block).value()];
+        const auto& row = coverage::coverageRows()[coverage::findCoverageRow(e.block).value()];
         EXPECT_EQ(row.assignedCount, e.total) << e.block;
         const std::uint32_t counted[] = {e.dejaVu, e.microHei, e.microHei};
         for (std::size_t face = 0; face < 3; ++face) {

@@ -1,4 +1,4 @@
-#include "selection/unicode_data.h"
+#include "coverage/unicode_data.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 
 namespace {
 
-using selection::assignedRuns;
-using selection::unicodeBlocks;
+using coverage::assignedRuns;
+using coverage::unicodeBlocks;
 
 std::uint32_t assignedCount(std::string_view name) {
     std::uint32_t n = 0;
@@ -25,7 +25,7 @@ std::uint32_t assignedCount(std::string_view name) {
 TEST(UnicodeData, BlocksAscendWithoutOverlapAndHoldTheirRuns) {
     const auto blocks = unicodeBlocks();
     ASSERT_EQ(blocks.size(), 346u);
-    EXPECT_EQ(selection::kUnicodeVersion, "17.0.0");
+    EXPECT_EQ(coverage::kUnicodeVersion, "17.0.0");
     std::uint32_t nextRun = 0;
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         const auto& b = blocks[i];
@@ -49,7 +49,7 @@ TEST(UnicodeData, BlocksAscendWithoutOverlapAndHoldTheirRuns) {
             }
         }
     }
-    EXPECT_EQ(nextRun, selection::unicodeAssignedRuns().size());
+    EXPECT_EQ(nextRun, coverage::unicodeAssignedRuns().size());
 }
 
 // Counts checked by hand against Blocks.txt and DerivedGeneralCategory.txt:
@@ -63,7 +63,7 @@ TEST(UnicodeData, CountsWhatUnicode17Assigns) {
     EXPECT_EQ(assignedCount("CJK Unified Ideographs Extension J"), 4298u);
     EXPECT_EQ(assignedCount("Currency Symbols"), 34u);
     std::uint64_t total = 0;
-    for (const auto& run : selection::unicodeAssignedRuns()) total += run.size();
+    for (const auto& run : coverage::unicodeAssignedRuns()) total += run.size();
     EXPECT_EQ(total, 299382u);
 }
 

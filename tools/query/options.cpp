@@ -7,7 +7,7 @@
 
 #include "platform/ascii.h"
 #include "query/text.h"
-#include "selection/coverage_rows.h"
+#include "coverage/coverage_rows.h"
 
 namespace query {
 
@@ -38,7 +38,7 @@ std::size_t editDistance(std::string_view a, std::string_view b) {
 
 // The three row names nearest to `name`, nearest first.
 std::string closestBlocks(std::string_view name) {
-    const auto rows = selection::coverageRows();
+    const auto rows = coverage::coverageRows();
     std::vector<std::pair<std::size_t, std::size_t>> ranked;
     const auto wanted = lowered(name);
     for (std::size_t row = 0; row < rows.size(); ++row)
@@ -128,7 +128,7 @@ public:
                 if (auto problem = option(arg)) return BadInput{*problem};
             } else if (arg.starts_with("-") && arg.size() > 1) {
                 return BadInput{"unknown option '" + std::string(arg) + "' (see --help)"};
-            } else if (const auto row = selection::findCoverageRow(arg)) {
+            } else if (const auto row = coverage::findCoverageRow(arg)) {
                 if (std::find(rows.begin(), rows.end(), *row) == rows.end()) rows.push_back(*row);
             } else {
                 return BadInput{"unknown block '" + std::string(arg) + "'; closest: " + closestBlocks(arg) +

@@ -9,7 +9,8 @@
 
 #include "fontfile/code_points.h"
 #include "query/text.h"
-#include "selection/coverage_rows.h"
+#include "coverage/bit_meanings.h"
+#include "coverage/coverage_rows.h"
 #include "selection/matching.h"
 #include "selection/result_list.h"
 
@@ -72,7 +73,7 @@ Measured measure(const QueryOptions& options, const FontCatalog& catalog, std::s
     Measured m{.face = index};
     bool declaredAll = true, coveredAll = true;
     for (const auto row : options.rows) {
-        const auto& coverageRow = selection::coverageRows()[row];
+        const auto& coverageRow = coverage::coverageRows()[row];
         BlockCoverage block{row, declares(face, coverageRow.rangeBit), 0, coverageRow.assignedCount};
         if (options.needsCharacterMaps()) block.covered = fontfile::countCommon(coverageRow.assigned, covered);
         declaredAll = declaredAll && block.declared;
@@ -219,7 +220,7 @@ void writeTextFace(const QueryOptions& options, const FontCatalog& catalog, cons
     if (m.near) text += "\tnear: " + std::to_string(m.missing) + " missing";
     if (options.coverage) {
         for (const auto& block : m.blocks) {
-            text += "\t" + std::string(selection::coverageRows()[block.row].name) + " " +
+            text += "\t" + std::string(coverage::coverageRows()[block.row].name) + " " +
                     std::to_string(block.covered) + "/" + std::to_string(block.total) +
                     (block.declared ? " declared" : " undeclared");
         }
@@ -237,7 +238,7 @@ void writeTextFace(const QueryOptions& options, const FontCatalog& catalog, cons
     // the output a write of its own.
     const auto covered = coveredBy(face);
     for (const auto& block : m.blocks) {
-        const auto& row = selection::coverageRows()[block.row];
+        const auto& row = coverage::coverageRows()[block.row];
         const auto missing = firstMissing(row.assigned, covered, *options.missing, block.total - block.covered);
         out.line("\t" + std::string(row.name) + ": " + missingText(missing), encoding);
     }
@@ -291,7 +292,7 @@ void writeJsonFace(const QueryOptions& options, const FontCatalog& catalog, cons
         object.key("cmap").value(kindOf(*face.characterMap).json);
         std::vector<JsonObject> blocks;
         for (const auto& block : m.blocks) {
-            const auto& row = selection::coverageRows()[block.row];
+            const auto& row = coverage::coverageRows()[block.row];
             JsonObject blockObject;
             blockObject.key("name").value(row.name);
             blockObject.key("bit").value(row.rangeBit);
@@ -332,28 +333,28 @@ struct Finding {
 
 // A set bit whose row the character map barely covers: below kSparsePercent,
 // or none of it for a row that any one code point declares.
-bool sparse(const selection::CoverageRow& row, std::uint32_t count) {
+bool sparse(const coverage::CoverageRow& row, std::uint32_t count) {
     return row.declaredByAny ? count == 0 : !atLeast(count, row.assignedCount, kSparsePercent);
 }
 
 // A clear bit whose row the character map covers as a font that sets it
 // would: at least kUndeclaredPercent, or any of it for a row that any one
 // code point declares.
-bool deservesItsBit(const selection::CoverageRow& row, std::uint32_t count) {
+bool deservesItsBit(const coverage::CoverageRow& row, std::uint32_t count) {
     return count > 0 && (row.declaredByAny || atLeast(count, row.assignedCount, kUndeclaredPercent));
 }
 
 // The block list's name for `bit`, empty for a bit the block list leaves out.
 std::string_view blockListNameOf(std::int32_t bit) {
-    const auto row = selection::firstRowOfBit(bit);  // the block list's rows come first
-    return row && selection::coverageRows()[*row].inBlockList ? selection::coverageRows()[*row].name : "";
+    const auto row = coverage::firstRowOfBit(bit);  // the block list's rows come first
+    return row && coverage::coverageRows()[*row].inBlockList ? coverage::coverageRows()[*row].name : "";
 }
 
 // A set bit the font's OS/2 version reserves or gives another meaning.
-Finding versionFinding(std::int32_t bit, std::uint16_t version, const selection::BitMeaning& meaning) {
+Finding versionFinding(std::int32_t bit, std::uint16_t version, const coverage::BitMeaning& meaning) {
     const auto versionText = "OS/2 version " + std::to_string(version);
     const std::string block(blockListNameOf(bit));
-    if (meaning.status == selection::BitStatus::reserved) {
+    if (meaning.status == coverage::BitStatus::reserved) {
         return {"reserved", bit, block, versionText + " reserves this bit"};
     }
     return {"changed", bit, block, versionText + ": " + std::string(meaning.name)};
@@ -368,12 +369,12 @@ std::vector<Finding> auditFace(const CatalogFace& face) {
     const std::uint16_t version = *face.os2Version;
     for (std::int32_t bit = 0; bit < 128; ++bit) {
         const bool set = declares(face, bit);
-        const auto meaning = selection::bitMeaning(bit, version);
-        if (set && meaning.status != selection::BitStatus::assigned) {
+        const auto meaning = coverage::bitMeaning(bit, version);
+        if (set && meaning.status != coverage::BitStatus::assigned) {
             findings.push_back(versionFinding(bit, version, meaning));
         }
         if (!meaning.row) continue;
-        const auto& coverageRow = selection::coverageRows()[*meaning.row];
+        const auto& coverageRow = coverage::coverageRows()[*meaning.row];
         const auto count = fontfile::countCommon(coverageRow.assigned, covered);
         const char* kind = set && sparse(coverageRow, count)            ? "sparse"
                            : !set && deservesItsBit(coverageRow, count) ? "undeclared"

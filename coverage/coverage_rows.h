@@ -1,9 +1,7 @@
 // What a font's character map is measured against: for each range bit a user
 // can ask about, the assigned code points of the Unicode blocks it stands
 // for. First the 79 rows of the block list, then the bits the block list
-// leaves out, with the meanings that OpenType gives them today. And what
-// each bit meant in each version of the OS/2 table, for the fonts whose
-// declared bits would otherwise be read with today's meaning.
+// leaves out, with the meanings that OpenType gives them today.
 #pragma once
 
 #include <cstddef>
@@ -14,7 +12,7 @@
 
 #include "fontfile/code_points.h"
 
-namespace selection {
+namespace coverage {
 
 struct CoverageRow {
     std::string_view name;  // as a user types it, letters in either case
@@ -36,29 +34,8 @@ std::span<const CoverageRow> coverageRows();
 // case; nothing when no row is.
 std::optional<std::size_t> findCoverageRow(std::string_view name);
 
-enum class BitStatus : std::uint8_t {
-    assigned,  // means what the bit's coverage row counts
-    reserved,  // has no meaning in that version
-    changed,   // means something else in that version
-};
-
-struct BitMeaning {
-    BitStatus status;
-    // The coverage row's name when assigned, the other meaning when
-    // changed, empty when reserved.
-    std::string_view name;
-    // The index in coverageRows() of the row counting that meaning, if one
-    // does: always when assigned, Phags-pa alone of the changed meanings.
-    std::optional<std::size_t> row;
-};
-
-// What `bit` of ulUnicodeRange1-4 means in an OS/2 table of `os2Version`,
-// measured against its coverage row: the block list's row where there is
-// one (bit 53 is Kanbun), else today's OpenType meaning.
-BitMeaning bitMeaning(int bit, std::uint16_t os2Version);
-
 // The index in coverageRows() of the first row of `bit`: its block list row
 // where it has one. Nothing for a bit without a row.
 std::optional<std::size_t> firstRowOfBit(int bit);
 
-}  // namespace selection
+}  // namespace coverage

@@ -9,7 +9,7 @@
 
 #include "fontfile/code_points.h"
 
-namespace selection {
+namespace coverage {
 
 // The Unicode version of unicodeBlocks(); the counts a user sees depend on it.
 inline constexpr std::string_view kUnicodeVersion = "17.0.0";
@@ -36,4 +36,4 @@ inline std::span<const fontfile::CodePointRange> assignedRuns(const UnicodeBlock
     return unicodeAssignedRuns().subspan(block.firstRun, block.runCount);
 }
 
-}  // namespace selection
+}  // namespace coverage
