@@ -26,10 +26,10 @@ inline constexpr char32_t kLastCodePoint = 0x10FFFF;
 // walk the two lists side by side once and never look at single code points
 // except those they list.
 
-// How many code points `a` and `b` have in common.
 // `runs` sorted, with overlapping and adjacent runs joined.
 std::vector<CodePointRange> sortedAndMerged(std::vector<CodePointRange> runs);
 
+// How many code points `a` and `b` have in common.
 std::uint32_t countCommon(std::span<const CodePointRange> a, std::span<const CodePointRange> b);
 
 struct MissingCodePoints {

@@ -17,39 +17,23 @@ void readPrefixAt(ByteSource& source, std::uint32_t offset, Os2Prefix& prefix) {
     std::copy_n(bytes.begin(), count, prefix.begin());
 }
 
-// Visits the members at `offsets` in order, as many as `capacity` allows,
-// with `visit(member, directoryPosition)`, which returns the member's table
-// scan; a member whose directory is cut off stops the visit there.
-template <typename Visit>
-CollectionScan forEachMember(std::span<const std::uint32_t> offsets, std::size_t capacity, Visit visit) {
-    CollectionScan scan;
-    const auto count = std::min(offsets.size(), capacity);
+// The OS/2 prefixes of the members at `offsets`, in order, as many as
+// `places` holds; each directory scan's outcome into outcomes[m] where that
+// span holds it. True when a member's directory is cut off before an OS/2
+// record, which ends the reading there.
+bool memberOs2Prefixes(ByteSource& source, std::span<const std::uint32_t> offsets, std::span<Os2Prefix> places,
+                       std::span<TableScan::Outcome> outcomes) {
+    const auto count = std::min(offsets.size(), places.size());
     for (std::size_t m = 0; m < count; ++m) {
-        const auto found = visit(m, offsets[m]);
-        if (found.outcome == TableScan::Outcome::shortRecord) {
-            scan.shortMember = static_cast<int>(m);
-            scan.shortRecordIndex = found.recordIndex;
-            break;
-        }
-    }
-    return scan;
-}
-
-CollectionScan memberOs2Prefixes(ByteSource& source, std::span<const std::uint32_t> offsets,
-                                 std::span<Os2Prefix> places, std::span<TableScan::Outcome> outcomes) {
-    return forEachMember(offsets, places.size(), [&](std::size_t m, std::uint32_t directory) {
-        const auto scan = scanTableDirectory(source, directory, kOs2Tag);
+        const auto scan = scanTableDirectory(source, offsets[m], kOs2Tag);
         if (scan.outcome == TableScan::Outcome::found) readPrefixAt(source, scan.offset, places[m]);
         if (m < outcomes.size()) outcomes[m] = scan.outcome;
-        return scan;
-    });
+        if (scan.outcome == TableScan::Outcome::shortRecord) return true;
+    }
+    return false;
 }
 
 }  // namespace
-
-TableScan::Outcome parseOs2Prefix(ByteSource& source, Os2Prefix& prefix) { return parseOs2PrefixAt(source, 0, prefix); }
-
-TableScan parseFullName(ByteSource& source, NameSlot& slot) { return parseFullNameAt(source, 0, slot); }
 
 TableScan::Outcome parseOs2PrefixAt(ByteSource& source, std::uint64_t directoryPosition, Os2Prefix& prefix) {
     const auto scan = scanTableDirectory(source, directoryPosition, kOs2Tag);
@@ -94,24 +78,8 @@ CollectionMembers readCollectionMembers(ByteSource& source, std::uint32_t limit)
     }
 }
 
-CollectionScan parseCollectionOs2Prefixes(ByteSource& source, std::span<Os2Prefix> places) {
-    const auto members = readCollectionMembers(source, kMaxMembersRead);
-    auto scan = memberOs2Prefixes(source, members.offsets, places, {});
-    scan.numFonts = members.numFonts;
-    return scan;
-}
-
-CollectionScan parseCollectionFullNames(ByteSource& source, std::span<NameSlot> slots) {
-    const auto members = readCollectionMembers(source, kMaxMembersRead);
-    auto scan = forEachMember(members.offsets, slots.size(), [&](std::size_t m, std::uint32_t directory) {
-        return parseFullNameAt(source, directory, slots[m]);
-    });
-    scan.numFonts = members.numFonts;
-    return scan;
-}
-
 TableScan::Outcome readOs2Prefix(ByteSource& source, Os2Prefix& prefix) {
-    const auto outcome = parseOs2Prefix(source, prefix);
+    const auto outcome = parseOs2PrefixAt(source, 0, prefix);
     if (outcome == TableScan::Outcome::shortRecord) reportOs2NotFound();
     return outcome;
 }
@@ -126,7 +94,7 @@ bool readFullName(ByteSource& source, const char* path, NameSlot& slot, WindowsN
 
 void readMemberOs2Prefixes(ByteSource& source, std::span<const std::uint32_t> offsets, std::span<Os2Prefix> places,
                            std::span<TableScan::Outcome> outcomes) {
-    if (memberOs2Prefixes(source, offsets, places, outcomes).shortMember) reportOs2NotFound();
+    if (memberOs2Prefixes(source, offsets, places, outcomes)) reportOs2NotFound();
 }
 
 bool readMemberFullName(ByteSource& source, std::uint64_t directoryPosition, NameSlot& slot, WindowsName* windowsName) {

@@ -2,9 +2,9 @@
 // name (Macintosh platform, name ID 4). The read* operations print the
 // diagnostics and may end the process: those on a file path open and close
 // the file themselves, those on a ByteSource take the same steps on a file
-// its caller keeps open to read more of it. The parse* operations do the same
-// parsing on any ByteSource, print nothing, and report instead what the
-// read* operations act on.
+// its caller keeps open to read more of it. The parse*At operations do the
+// same parsing of one face on any ByteSource, print nothing, and report
+// instead what the read* operations act on.
 //
 // Output storage is the caller's: whatever is not found is left untouched.
 #pragma once
@@ -38,9 +38,6 @@ void readFullName(const char* path, NameSlot& slot);
 TableScan::Outcome readOs2Prefix(ByteSource& source, Os2Prefix& prefix);
 bool readFullName(ByteSource& source, const char* path, NameSlot& slot, WindowsName* windowsName = nullptr);
 
-TableScan::Outcome parseOs2Prefix(ByteSource& source, Os2Prefix& prefix);
-TableScan parseFullName(ByteSource& source, NameSlot& slot);
-
 // ---- Collections ----------------------------------------------------------
 
 // Stores numFonts as the header holds it into `memberCount` (left alone when
@@ -73,17 +70,6 @@ void readMemberOs2Prefixes(ByteSource& source, std::span<const std::uint32_t> of
 // table #<i>". True when a name was written.
 bool readMemberFullName(ByteSource& source, std::uint64_t directoryPosition, NameSlot& slot,
                         WindowsName* windowsName = nullptr);
-
-struct CollectionScan {
-    std::optional<std::uint32_t> numFonts;  // empty when the header is cut off
-    // Set when a member's directory is cut off: that member and its record.
-    std::optional<int> shortMember;
-    int shortRecordIndex = 0;
-};
-
-// No place or slot beyond the span's end is ever written.
-CollectionScan parseCollectionOs2Prefixes(ByteSource& source, std::span<Os2Prefix> places);
-CollectionScan parseCollectionFullNames(ByteSource& source, std::span<NameSlot> slots);
 
 // ---- Any face, every member ------------------------------------------------
 // The same parsing for the face whose table directory starts at

@@ -16,13 +16,14 @@
 
 #include "fontfile/font_reader.h"
 #include "fuzz_support.h"
+#include "parse_steps.h"
 
 using namespace fuzzsupport;
 using fontfile::kMaxMembersRead;
 
 namespace {
 
-void checkScan(const fontfile::CollectionScan& scan, std::span<const std::uint8_t> input, std::size_t room) {
+void checkScan(const testfonts::CollectionScan& scan, std::span<const std::uint8_t> input, std::size_t room) {
     if (input.size() < fontfile::kCollectionHeaderSize) {
         FUZZ_CHECK(!scan.numFonts);
         FUZZ_CHECK(!scan.shortMember);
@@ -39,7 +40,7 @@ void checkScan(const fontfile::CollectionScan& scan, std::span<const std::uint8_
 }
 
 // The members that may have been written: those read, and none past the room.
-std::size_t membersWritten(const fontfile::CollectionScan& scan, std::size_t room) {
+std::size_t membersWritten(const testfonts::CollectionScan& scan, std::size_t room) {
     const std::size_t read = scan.numFonts ? std::min<std::size_t>(*scan.numFonts, kMaxMembersRead) : 0;
     const std::size_t stopped = scan.shortMember ? static_cast<std::size_t>(*scan.shortMember) : read;
     return std::min({read, stopped, room});
@@ -49,12 +50,12 @@ void parseWithRoom(std::span<const std::uint8_t> input, std::size_t room) {
     fontfile::MemorySource source(input);
 
     const auto places = exactArray(room, sentinelPrefix());
-    const auto os2 = fontfile::parseCollectionOs2Prefixes(source, std::span(places.get(), room));
+    const auto os2 = testfonts::parseCollectionOs2Prefixes(source, std::span(places.get(), room));
     checkScan(os2, input, room);
     for (std::size_t m = membersWritten(os2, room); m < room; ++m) FUZZ_CHECK(places[m] == sentinelPrefix());
 
     const auto slots = exactArray(room, sentinelSlot());
-    const auto names = fontfile::parseCollectionFullNames(source, std::span(slots.get(), room));
+    const auto names = testfonts::parseCollectionFullNames(source, std::span(slots.get(), room));
     checkScan(names, input, room);
     FUZZ_CHECK(names.numFonts == os2.numFonts);
     for (std::size_t m = 0; m < room; ++m) {

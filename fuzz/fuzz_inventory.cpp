@@ -44,6 +44,7 @@
 #include "fuzz_support.h"
 #include "inventory/font_catalog.h"
 #include "inventory/font_inventory.h"
+#include "parse_steps.h"
 #include "platform/platform.h"
 #include "selection/matching.h"
 #include "selection/result_list.h"
@@ -114,9 +115,9 @@ std::optional<Expected> expectedSingle(std::span<const std::uint8_t> bytes) {
     Expected expected;
     MemorySource source(bytes);
     Os2Prefix prefix{};
-    fontfile::parseOs2Prefix(source, prefix);
+    testfonts::parseOs2Prefix(source, prefix);
     expected.ranges = fontfile::rangesOf(prefix);
-    if (fontfile::parseFullName(source, expected.name).outcome == fontfile::TableScan::Outcome::shortRecord) {
+    if (testfonts::parseFullName(source, expected.name).outcome == fontfile::TableScan::Outcome::shortRecord) {
         return std::nullopt;
     }
     return expected;
@@ -128,8 +129,8 @@ std::optional<Expected> expectedCollection(std::span<const std::uint8_t> bytes) 
     MemorySource source(bytes);
     std::array<Os2Prefix, kMaxMembersRead> places{};
     std::array<NameSlot, kMaxMembersRead> names{};
-    const auto scan = fontfile::parseCollectionOs2Prefixes(source, places);
-    if (fontfile::parseCollectionFullNames(source, names).shortMember) return std::nullopt;
+    const auto scan = testfonts::parseCollectionOs2Prefixes(source, places);
+    if (testfonts::parseCollectionFullNames(source, names).shortMember) return std::nullopt;
     expected.memberCount = static_cast<std::int32_t>(scan.numFonts ? std::min(*scan.numFonts, kMaxMembersRead) : 0);
     for (std::int32_t j = 0; j < expected.memberCount; ++j) {
         const auto m = static_cast<std::size_t>(j);

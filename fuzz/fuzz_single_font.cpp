@@ -14,6 +14,7 @@
 
 #include "fontfile/font_reader.h"
 #include "fuzz_support.h"
+#include "parse_steps.h"
 
 using namespace fuzzsupport;
 
@@ -27,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fontfile::MemorySource source(input);
 
     const auto prefix = exactArray(1, sentinelPrefix());
-    const auto outcome = fontfile::parseOs2Prefix(source, prefix[0]);
+    const auto outcome = testfonts::parseOs2Prefix(source, prefix[0]);
     const auto os2 = fontfile::scanTableDirectory(source, 0, fontfile::kOs2Tag);
     FUZZ_CHECK(outcome == os2.outcome);
     for (std::size_t i = 0; i < fontfile::kOs2PrefixSize; ++i) {
@@ -37,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const auto slot = exactArray(1, sentinelSlot());
-    const auto name = fontfile::parseFullName(source, slot[0]);
+    const auto name = testfonts::parseFullName(source, slot[0]);
     if (name.outcome != fontfile::TableScan::Outcome::found) FUZZ_CHECK(slot[0] == sentinelSlot());
     FUZZ_CHECK(isUntouchedOrAnInputName(slot[0], input));
     if (name.outcome == fontfile::TableScan::Outcome::found) {

@@ -1,9 +1,5 @@
 #include "selection/unicode_blocks.h"
 
-#include <algorithm>
-
-#include "platform/ascii.h"
-
 namespace selection {
 
 namespace {
@@ -18,12 +14,5 @@ constexpr bool bitsAscendAndFit() {
 static_assert(bitsAscendAndFit(), "rows must be in ascending, distinct range-bit order");
 
 }  // namespace
-
-std::optional<int> findBlock(std::string_view name) {
-    for (int row = 0; row < kBlockCount; ++row) {
-        if (platform::equalIgnoringAsciiCase(blockName(row), name)) return row;
-    }
-    return std::nullopt;
-}
 
 }  // namespace selection

@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <string_view>
 
 namespace selection {
@@ -102,8 +101,5 @@ inline constexpr std::array<UnicodeBlock, kBlockCount> unicodeBlockTable{{
 
 inline std::string_view blockName(int row) { return unicodeBlockTable[static_cast<std::size_t>(row)].name; }
 inline std::int32_t blockRangeBit(int row) { return unicodeBlockTable[static_cast<std::size_t>(row)].rangeBit; }
-
-// The row named `name`, letters in either case; nothing when no row is.
-std::optional<int> findBlock(std::string_view name);
 
 }  // namespace selection

@@ -35,13 +35,4 @@ TEST(UnicodeBlockTable, NoRowYieldsAnUnassignedBit) {
     EXPECT_GE(*bits.begin(), 0);
 }
 
-TEST(UnicodeBlockTable, FindsRowsByNameInEitherCase) {
-    EXPECT_EQ(selection::findBlock("cyrillic"), 8);
-    EXPECT_EQ(selection::findBlock("BASIC LATIN"), 0);
-    EXPECT_EQ(selection::findBlock("Yi Syllables"), 78);
-    EXPECT_FALSE(selection::findBlock("Cyril"));
-    EXPECT_FALSE(selection::findBlock("Cyrillics"));
-    EXPECT_FALSE(selection::findBlock(""));
-}
-
 }  // namespace

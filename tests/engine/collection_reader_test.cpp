@@ -6,6 +6,7 @@
 
 #include "font_writer.h"
 #include "fontfile/font_reader.h"
+#include "parse_steps.h"
 #include "reader_checks.h"
 
 namespace {
@@ -40,8 +41,8 @@ CollectionWriter collectionOf(std::size_t members) {
 struct Parsed {
     std::array<Os2Prefix, kRoom> places;
     std::array<NameSlot, kRoom> slots;
-    fontfile::CollectionScan os2;
-    fontfile::CollectionScan names;
+    testfonts::CollectionScan os2;
+    testfonts::CollectionScan names;
 };
 
 Parsed parse(const Bytes& bytes, std::size_t span = 10) {
@@ -49,8 +50,8 @@ Parsed parse(const Bytes& bytes, std::size_t span = 10) {
     out.places.fill(untouchedPrefix());
     out.slots.fill(untouchedSlot());
     MemorySource source(bytes);
-    out.os2 = fontfile::parseCollectionOs2Prefixes(source, std::span(out.places).first(span));
-    out.names = fontfile::parseCollectionFullNames(source, std::span(out.slots).first(span));
+    out.os2 = testfonts::parseCollectionOs2Prefixes(source, std::span(out.places).first(span));
+    out.names = testfonts::parseCollectionFullNames(source, std::span(out.slots).first(span));
     return out;
 }
 
@@ -177,8 +178,8 @@ TEST(CollectionBounds, MemberOffsetsAbove2GiBArePositions) {
 
     std::array<Os2Prefix, 1> places{untouchedPrefix()};
     std::array<NameSlot, 1> slots{untouchedSlot()};
-    fontfile::parseCollectionOs2Prefixes(source, places);
-    fontfile::parseCollectionFullNames(source, slots);
+    testfonts::parseCollectionOs2Prefixes(source, places);
+    testfonts::parseCollectionFullNames(source, slots);
     EXPECT_EQ(places[0], prefixOfMember(0));
     EXPECT_EQ(slotName(slots[0]), nameOf(0));
 }

@@ -13,10 +13,10 @@
 
 namespace {
 
-using fontfile::CodePointRange;
 using coverage::CoverageRow;
 using coverage::coverageRows;
 using coverage::findCoverageRow;
+using fontfile::CodePointRange;
 
 const CoverageRow& row(std::string_view name) {
     const auto index = findCoverageRow(name);
@@ -144,9 +144,14 @@ TEST(CoverageRowsBeyondTheBlockList, AscendAndMergeAcrossTheirBlocks) {
     EXPECT_NE(std::find(tagalog.begin(), tagalog.end(), CodePointRange{0x171F, 0x1736}), tagalog.end());
 }
 
+// The block list's rows by the names the block list shows, found at their
+// rows of the block table.
 TEST(CoverageRows, AreFoundByNameInEitherCase) {
     EXPECT_EQ(findCoverageRow("greek"), 7u);
+    EXPECT_EQ(findCoverageRow("cyrillic"), 8u);
+    EXPECT_EQ(findCoverageRow("BASIC LATIN"), 0u);
     EXPECT_EQ(findCoverageRow("YI SYLLABLES"), 78u);
+    EXPECT_FALSE(findCoverageRow("Cyrillics"));
     EXPECT_EQ(row("coptic").rangeBit, 8);
     EXPECT_EQ(row("private use (PLANE 15)").rangeBit, 90);
     EXPECT_FALSE(findCoverageRow("Greek and Coptic"));  // a block, not a row

@@ -9,6 +9,7 @@
 
 #include "font_writer.h"
 #include "fontfile/font_reader.h"
+#include "parse_steps.h"
 #include "reader_checks.h"
 
 namespace {
@@ -42,7 +43,7 @@ std::size_t laterRuns(int records) { return static_cast<std::size_t>((records - 
 TEST(FullNameWork, OnlyTheWinningStringIsReadHoweverManyRecordsMatch) {
     CountingSource source(fontWith(manyNames(kRecords)));
     auto slot = untouchedSlot();
-    fontfile::parseFullName(source, slot);
+    testfonts::parseFullName(source, slot);
 
     EXPECT_EQ(slotName(slot), "N" + std::to_string(kRecords - 1));  // the last record still wins
     // The directory, the first bytes, the later runs, and the one string.
@@ -55,7 +56,7 @@ TEST(FullNameWork, CutOffStringsArePassedOverWithoutReadingThem) {
     // every record was read in turn.
     CountingSource source(fontWith(manyNames(kRecords, 10)));
     auto slot = untouchedSlot();
-    fontfile::parseFullName(source, slot);
+    testfonts::parseFullName(source, slot);
 
     EXPECT_EQ(slotName(slot), "N9");
     // The directory, the first bytes, two walks of the later records, the
@@ -65,7 +66,7 @@ TEST(FullNameWork, CutOffStringsArePassedOverWithoutReadingThem) {
 
     CountingSource none(fontWith(manyNames(kRecords, 0)));
     slot = untouchedSlot();
-    fontfile::parseFullName(none, slot);
+    testfonts::parseFullName(none, slot);
     EXPECT_EQ(slot, untouchedSlot());
     EXPECT_EQ(none.reads, 1 + 1 + 2 * laterRuns(kRecords) + 1);
 }
@@ -76,7 +77,7 @@ TEST(FullNameWork, MembersSharingOneLongTableCostEachTheSameFewReads) {
     for (int m = 0; m < 10; ++m) collection.member(FontWriter().table("name", names));
     CountingSource source(collection.build());
     std::vector<fontfile::NameSlot> slots(10, untouchedSlot());
-    fontfile::parseCollectionFullNames(source, slots);
+    testfonts::parseCollectionFullNames(source, slots);
 
     for (const auto& slot : slots) EXPECT_EQ(slotName(slot), "N" + std::to_string(kRecords - 1));
     // The header, then per member its directory, the table's first bytes,
@@ -87,7 +88,7 @@ TEST(FullNameWork, MembersSharingOneLongTableCostEachTheSameFewReads) {
 TEST(FullNameWork, AShortTableCostsOneReadStringsIncluded) {
     CountingSource source(FontWriter().table("name", nameTable({{"Short"}, {"Shorter"}})).build());
     auto slot = untouchedSlot();
-    fontfile::parseFullName(source, slot);
+    testfonts::parseFullName(source, slot);
     EXPECT_EQ(slotName(slot), "Shorter");
     EXPECT_EQ(source.reads, 2u);  // the directory, then the whole name table
 }

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "coverage/coverage_rows.h"
 #include "engine_test_helpers.h"
 #include "fontfile/code_points.h"
 #include "inventory/font_catalog.h"
 #include "inventory/font_inventory.h"
-#include "coverage/coverage_rows.h"
 #include "selection/unicode_blocks.h"
 
 namespace {
@@ -37,7 +37,8 @@ std::optional<std::filesystem::path> installed(const char* path) {
 
 std::vector<std::int32_t> bitsOf(const std::vector<std::string>& blocks) {
     std::vector<std::int32_t> bits;
-    for (const auto& name : blocks) bits.push_back(selection::blockRangeBit(selection::findBlock(name).value()));
+    for (const auto& name : blocks)
+        bits.push_back(coverage::coverageRows()[coverage::findCoverageRow(name).value()].rangeBit);
     return bits;
 }
 

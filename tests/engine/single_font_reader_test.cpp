@@ -6,6 +6,7 @@
 
 #include "font_writer.h"
 #include "fontfile/font_reader.h"
+#include "parse_steps.h"
 #include "reader_checks.h"
 
 namespace {
@@ -35,7 +36,7 @@ FontWriter fontWithNames(const std::vector<NameEntry>& entries) {
 Os2Prefix parsePrefix(const Bytes& bytes, Outcome* outcome = nullptr) {
     auto prefix = untouchedPrefix();
     MemorySource source(bytes);
-    const auto result = fontfile::parseOs2Prefix(source, prefix);
+    const auto result = testfonts::parseOs2Prefix(source, prefix);
     if (outcome) *outcome = result;
     return prefix;
 }
@@ -43,7 +44,7 @@ Os2Prefix parsePrefix(const Bytes& bytes, Outcome* outcome = nullptr) {
 NameSlot parseName(const Bytes& bytes, Outcome* outcome = nullptr) {
     auto slot = untouchedSlot();
     MemorySource source(bytes);
-    const auto scan = fontfile::parseFullName(source, slot);
+    const auto scan = testfonts::parseFullName(source, slot);
     if (outcome) *outcome = scan.outcome;
     return slot;
 }
@@ -105,13 +106,13 @@ TEST(SingleFontDirectoryScan, ReportsTheIndexOfTheFirstRecordCutOff) {
         const auto bytes = truncated(font.build(), cut);
         auto slot = untouchedSlot();
         MemorySource source(bytes);
-        const auto scan = fontfile::parseFullName(source, slot);
+        const auto scan = testfonts::parseFullName(source, slot);
         EXPECT_EQ(scan.outcome, Outcome::shortRecord);
         EXPECT_EQ(scan.recordIndex, 2);
         EXPECT_EQ(slot, untouchedSlot());
 
         auto prefix = untouchedPrefix();
-        EXPECT_EQ(fontfile::parseOs2Prefix(source, prefix), Outcome::shortRecord);
+        EXPECT_EQ(testfonts::parseOs2Prefix(source, prefix), Outcome::shortRecord);
         EXPECT_EQ(prefix, untouchedPrefix());
     }
 }
@@ -123,7 +124,7 @@ TEST(SingleFontDirectoryScan, WhereverTheFileEndsTheFirstRecordNotWholeIsReporte
         const auto bytes = truncated(whole, cut);
         auto slot = untouchedSlot();
         MemorySource source(bytes);
-        const auto scan = fontfile::parseFullName(source, slot);
+        const auto scan = testfonts::parseFullName(source, slot);
         EXPECT_EQ(scan.outcome, Outcome::shortRecord);
         EXPECT_EQ(scan.recordIndex, static_cast<int>((cut - 12) / 16));
     }
@@ -154,7 +155,7 @@ TEST(Os2PrefixBytes, TableOffsetsAbove2GiBArePositions) {
     source.place(0, FontWriter().tableAt("OS/2", 0x80000000u).build());
     source.place(0x80000000u, os2Table(kRanges));
     auto prefix = untouchedPrefix();
-    EXPECT_EQ(fontfile::parseOs2Prefix(source, prefix), Outcome::found);
+    EXPECT_EQ(testfonts::parseOs2Prefix(source, prefix), Outcome::found);
     EXPECT_EQ(prefix, prefixOf(os2Table(kRanges)));
 }
 
@@ -206,7 +207,7 @@ TEST(FullNameLength, KeepsAtMost99BytesAndNeverWritesPastTheSlot) {
         const auto bytes = fontWithNames({{name}}).build();
         std::array<NameSlot, 2> slots{untouchedSlot(), untouchedSlot()};
         MemorySource source(bytes);
-        fontfile::parseFullName(source, slots[0]);
+        testfonts::parseFullName(source, slots[0]);
         EXPECT_EQ(slotName(slots[0]), name.substr(0, 99));
         if (length < 99) {
             EXPECT_EQ(slots[0][99], kNameSentinel);
@@ -262,7 +263,7 @@ TEST(FullNamePosition, TableOffsetsAbove2GiBArePositions) {
     source.place(0xF0000000u, truncated(nameTable({entry}, 0x8000), 6 + 12));
     source.place(0xF0010000u, Bytes{'H', 'i', 'g', 'h'});
     auto slot = untouchedSlot();
-    fontfile::parseFullName(source, slot);
+    testfonts::parseFullName(source, slot);
     EXPECT_EQ(slotName(slot), "High");
 }
 
