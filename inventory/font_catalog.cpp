@@ -16,8 +16,25 @@ namespace {
 
 using Outcome = fontfile::TableScan::Outcome;
 
-constexpr std::array kFormats{FontFormat::ttf, FontFormat::otf, FontFormat::ttc, FontFormat::otc};
-constexpr std::array<const char*, 4> kPatterns{"*.ttf", "*.otf", "*.ttc", "*.otc"};
+// Each format, in the order the folders are searched for it, indexed by its
+// value: its name and the search pattern that finds its files.
+struct FormatRow {
+    FontFormat format;
+    std::string_view name;
+    const char* pattern;
+};
+constexpr std::array<FormatRow, 4> kFormats{{
+    {FontFormat::ttf, "ttf", "*.ttf"},
+    {FontFormat::otf, "otf", "*.otf"},
+    {FontFormat::ttc, "ttc", "*.ttc"},
+    {FontFormat::otc, "otc", "*.otc"},
+}};
+static_assert([] {
+    for (std::size_t i = 0; i < kFormats.size(); ++i) {
+        if (static_cast<std::size_t>(kFormats[i].format) != i) return false;
+    }
+    return true;
+}());
 constexpr std::uint32_t kProgramMembers = fontfile::kMaxMembersRead;
 
 bool wanted(const CatalogRequest& request, FontFormat format) {
@@ -50,7 +67,7 @@ public:
         catalog_.files[file].numFonts = members.numFonts;
         if (!members.numFonts) return;
         const auto first = catalog_.faces.size();
-        const auto count = request_.allMembers ? members.offsets.size() : std::min(*members.numFonts, kProgramMembers);
+        const auto count = request_.everyMember ? members.offsets.size() : std::min(*members.numFonts, kProgramMembers);
         for (std::uint32_t m = 0; m < count; ++m) catalog_.faces.push_back(newFace(file, m));
         const auto faces = std::span(catalog_.faces).subspan(first);
         const auto offsets = std::span(members.offsets).first(std::min(faces.size(), members.offsets.size()));
@@ -79,7 +96,7 @@ private:
     }
 
     std::uint32_t memberLimit() const {
-        return request_.allMembers ? std::numeric_limits<std::uint32_t>::max() : kProgramMembers;
+        return request_.everyMember ? std::numeric_limits<std::uint32_t>::max() : kProgramMembers;
     }
 
     // A path that does not fit 259 characters is not opened: a cut path could
@@ -137,18 +154,19 @@ private:
 void addFolderFiles(const CatalogRequest& request, bool collections, std::size_t& collectionRoom, SeenPaths& seen,
                     FontCatalog& catalog) {
     for (const auto& folder : request.folders) {
-        for (std::size_t f = 0; f < kFormats.size(); ++f) {
-            if (isCollection(kFormats[f]) != collections || !wanted(request, kFormats[f])) continue;
+        for (const auto& row : kFormats) {
+            const auto format = row.format;
+            if (isCollection(format) != collections || !wanted(request, format)) continue;
             const auto limit = collections ? collectionRoom : std::numeric_limits<std::size_t>::max();
-            const auto names = findFiles(folder, kPatterns[f], limit);
+            const auto names = findFiles(folder, row.pattern, limit);
             const auto first = catalog.files.size();
             names.forEach([&](std::string_view name) {
                 if (!seen.seen(folder, name))
-                    catalog.files.push_back({folder, std::string(name), kFormats[f], std::nullopt});
+                    catalog.files.push_back({folder, std::string(name), format, std::nullopt});
             });
             for (auto k = first; k < catalog.files.size(); ++k) seen.add(folder, catalog.files[k].name);
             // Only the files kept take room: one reached again leaves it to the next folder's.
-            if (collections && !request.allMembers) collectionRoom -= catalog.files.size() - first;
+            if (collections && !request.everyCollectionFile) collectionRoom -= catalog.files.size() - first;
         }
     }
 }
@@ -161,26 +179,23 @@ void addSingleFiles(const CatalogRequest& request, bool collections, std::size_t
         const auto name = split == std::string::npos ? path : path.substr(split + 1);
         const auto format = formatOfFileName(name);
         if (!format || isCollection(*format) != collections || !wanted(request, *format)) continue;
-        if (collections && !request.allMembers && collectionRoom == 0) continue;
+        if (collections && !request.everyCollectionFile && collectionRoom == 0) continue;
         if (seen.seen(directory, name)) continue;
         seen.add(directory, name);
-        if (collections && !request.allMembers) --collectionRoom;
+        if (collections && !request.everyCollectionFile) --collectionRoom;
         catalog.files.push_back({directory, name, *format, std::nullopt});
     }
 }
 
 }  // namespace
 
-std::string_view formatName(FontFormat format) {
-    constexpr std::array<std::string_view, 4> names{"ttf", "otf", "ttc", "otc"};
-    return names[static_cast<std::size_t>(format)];
-}
+std::string_view formatName(FontFormat format) { return kFormats[static_cast<std::size_t>(format)].name; }
 
 std::optional<FontFormat> formatOfFileName(std::string_view fileName) {
     const auto dot = fileName.rfind('.');
     if (dot == std::string_view::npos) return std::nullopt;
-    for (const auto format : kFormats) {
-        if (platform::equalIgnoringAsciiCase(fileName.substr(dot + 1), formatName(format))) return format;
+    for (const auto& row : kFormats) {
+        if (platform::equalIgnoringAsciiCase(fileName.substr(dot + 1), row.name)) return row.format;
     }
     return std::nullopt;
 }
@@ -189,8 +204,8 @@ FontCatalog buildCatalog(const CatalogRequest& request) {
     FontCatalog catalog;
     // As the program does: every search ends before the first font is read,
     // single fonts are read before collections, and only the first 50
-    // collection files are kept unless every member is asked for.
-    std::size_t collectionRoom = request.allMembers ? std::numeric_limits<std::size_t>::max() : MaxCollections;
+    // collection files are kept unless every one is asked for.
+    std::size_t collectionRoom = request.everyCollectionFile ? std::numeric_limits<std::size_t>::max() : MaxCollections;
     SeenPaths seen(request);
     addFolderFiles(request, false, collectionRoom, seen, catalog);
     addSingleFiles(request, false, collectionRoom, seen, catalog);

@@ -1,9 +1,10 @@
 // The font catalog: every face of the fonts a user has, for the command-line
 // tool's extended modes. It shares the readers with the FontInventory but
 // not its capacities: any number of folders and files, OpenType files, and,
-// when asked, every member of every collection. Without that request it keeps
-// the program's capacities (10 members a collection, 50 collection files),
-// and then lists exactly the faces the FontInventory lists, in its order.
+// when asked, every member of a collection and every collection file.
+// Without those requests it keeps the program's capacities (10 members a
+// collection, 50 collection files), and then lists exactly the faces the
+// FontInventory lists, in its order.
 #pragma once
 
 #include <cstdint>
@@ -31,7 +32,8 @@ struct CatalogRequest {
     std::vector<std::string> folders;  // searched in this order, each without a separator at its end
     std::vector<std::string> files;    // full paths read besides, by their extension's format
     std::vector<FontFormat> formats{FontFormat::ttf, FontFormat::ttc};
-    bool allMembers = false;  // every member of every collection file, and no cap of 50 files
+    bool everyMember = false;          // every member of a collection, not only the first 10
+    bool everyCollectionFile = false;  // every collection file found, not only the first 50
     bool windowsNames = false;
     bool characterMaps = false;
 };

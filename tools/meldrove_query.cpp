@@ -12,6 +12,8 @@
 #include <variant>
 #include <vector>
 
+#include "coverage/coverage_rows.h"
+#include "coverage/unicode_data.h"
 #include "fontfile/diagnostics.h"
 #include "inventory/font_catalog.h"
 #include "inventory/font_inventory.h"
@@ -21,9 +23,7 @@
 #include "query/output.h"
 #include "query/report.h"
 #include "query/text.h"
-#include "coverage/coverage_rows.h"
 #include "selection/matching.h"
-#include "coverage/unicode_data.h"
 
 namespace {
 
@@ -239,7 +239,8 @@ int answer(const QueryOptions& options, query::Output& out) {
     inventory::CatalogRequest request{.folders = folders,
                                       .files = files,
                                       .formats = options.formats,
-                                      .allMembers = options.allMembers,
+                                      .everyMember = options.allMembers,
+                                      .everyCollectionFile = options.allMembers,
                                       .windowsNames = options.names != query::NameChoice::mac || options.json,
                                       .characterMaps = options.needsCharacterMaps()};
     const auto catalog = inventory::buildCatalog(request);

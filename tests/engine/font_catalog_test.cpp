@@ -53,19 +53,24 @@ TEST(FontCatalogMembers, EveryMemberOnlyWhenAskedTheProgramsTenOtherwise) {
     ASSERT_EQ(catalog.faces.size(), 10u);
     EXPECT_EQ(catalog.files[0].numFonts, 12u);
 
-    request.allMembers = true;
+    request.everyCollectionFile = true;  // the other capacity: no more members
+    ASSERT_EQ(inventory::buildCatalog(request).faces.size(), 10u);
+
+    request.everyMember = true;
     catalog = inventory::buildCatalog(request);
     ASSERT_EQ(catalog.faces.size(), 12u);
     EXPECT_EQ(facesOf(catalog)[11], "M11 (twelve.ttc) 11");
     EXPECT_EQ(catalog.faces[11].ranges, (fontfile::UnicodeRangeSet{1u << 11, 0, 0, 0}));
 }
 
-TEST(FontCatalogMembers, FiftyCollectionFilesUnlessEveryMemberIsAsked) {
+TEST(FontCatalogMembers, FiftyCollectionFilesUnlessEveryFileIsAsked) {
     TempFolder folder;
     for (int k = 0; k < 52; ++k) folder.write("c" + std::to_string(100 + k) + ".ttc", collectionOf(1, "C"));
     CatalogRequest request{.folders = {folder.enginePath()}};
     EXPECT_EQ(inventory::buildCatalog(request).files.size(), 50u);
-    request.allMembers = true;
+    request.everyMember = true;  // the other capacity: no more files
+    EXPECT_EQ(inventory::buildCatalog(request).files.size(), 50u);
+    request.everyCollectionFile = true;
     EXPECT_EQ(inventory::buildCatalog(request).files.size(), 52u);
 }
 
