@@ -1,0 +1,96 @@
+#include "coverage/face_coverage.h"
+
+#include <algorithm>
+
+#include "coverage/coverage_rows.h"
+#include "selection/matching.h"
+
+namespace coverage {
+
+namespace {
+
+using fontfile::CodePointRange;
+
+std::uint32_t sizeOf(std::span<const CodePointRange> runs) {
+    std::uint32_t size = 0;
+    for (const auto& run : runs) size += run.size();
+    return size;
+}
+
+// The first `listed` code points of `wanted` that `present` lacks, of the
+// `missing` there are: the list is never longer than what is missing.
+std::vector<char32_t> firstMissing(std::span<const CodePointRange> wanted, std::span<const CodePointRange> present,
+                                   std::size_t listed, std::uint32_t missing) {
+    std::vector<char32_t> first(std::min<std::size_t>(listed, missing));
+    first.resize(fontfile::findMissing(wanted, present, first).listed);
+    return first;
+}
+
+}  // namespace
+
+bool CoverageRequest::needsCharacterMaps() const {
+    return match != MatchMode::declared || near || missingListed || !codePoints.empty();
+}
+
+std::span<const CodePointRange> coveredBy(const inventory::CatalogFace& face) {
+    if (!face.characterMap || face.characterMap->outcome != fontfile::CharacterMap::Outcome::unicode) return {};
+    return face.characterMap->covered;
+}
+
+bool declares(const inventory::CatalogFace& face, std::int32_t bit) {
+    const std::int32_t bits[] = {bit};
+    return selection::coversAll(face.ranges, bits);
+}
+
+bool atLeastPercent(std::uint32_t part, std::uint32_t whole, std::uint32_t percent) {
+    return std::uint64_t{part} * 100 >= std::uint64_t{whole} * percent;
+}
+
+FaceCoverage measureFace(const CoverageRequest& request, const inventory::CatalogFace& face) {
+    const auto covered = coveredBy(face);
+    FaceCoverage measured;
+    bool declaredAll = true, coveredAll = true;
+    for (const auto index : request.rows) {
+        const auto& row = coverageRows()[index];
+        BlockCoverage block{.row = index,
+                            .declared = declares(face, row.rangeBit),
+                            .covered = fontfile::countCommon(row.assigned, covered),
+                            .total = row.assignedCount};
+        if (request.missingListed)
+            block.firstMissing = firstMissing(row.assigned, covered, *request.missingListed, block.missing());
+        declaredAll = declaredAll && block.declared;
+        coveredAll = coveredAll && atLeastPercent(block.covered, block.total, request.minPercent);
+        measured.missing += block.missing();
+        measured.blocks.push_back(std::move(block));
+    }
+    bool charactersAll = true;
+    if (!request.codePoints.empty()) {
+        CodePointCoverage points{.covered = fontfile::countCommon(request.codePoints, covered),
+                                 .total = sizeOf(request.codePoints)};
+        if (request.missingListed)
+            points.firstMissing = firstMissing(request.codePoints, covered, *request.missingListed, points.missing());
+        charactersAll = points.missing() == 0;
+        measured.missing += points.missing();
+        measured.codePoints = std::move(points);
+    }
+
+    const bool withinNear = request.near && measured.missing <= *request.near;
+    bool near = false;
+    switch (request.match) {
+        case MatchMode::declared:
+            measured.listed = declaredAll && charactersAll;
+            break;
+        case MatchMode::covered:
+            measured.listed = coveredAll && charactersAll;
+            near = !measured.listed && withinNear;
+            break;
+        case MatchMode::both:
+            measured.listed = declaredAll && coveredAll && charactersAll;
+            near = !measured.listed && declaredAll && withinNear;
+            break;
+    }
+    if (request.near) measured.near = near;
+    return measured;
+}
+
+}  // namespace coverage

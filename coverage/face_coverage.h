@@ -1,0 +1,83 @@
+// One face measured against what a user asked for: how much of each named
+// block and of the code points asked for its character map holds, what it
+// misses, and whether it is listed, either as a match or as a near miss.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "fontfile/code_points.h"
+#include "inventory/font_catalog.h"
+
+namespace coverage {
+
+enum class MatchMode {
+    declared,  // the range bits of every block are set, as the program matches
+    covered,   // the character map covers at least minPercent of every block
+    both,      // the two together
+};
+
+struct CoverageRequest {
+    std::vector<std::size_t> rows;                     // indices in coverageRows(), each once, in the order named
+    std::vector<fontfile::CodePointRange> codePoints;  // sorted and merged; every one must be mapped
+    MatchMode match = MatchMode::declared;
+    std::uint32_t minPercent = 100;
+    // With covered or both: also list the faces that miss at most this many
+    // code points over the blocks and the code points together.
+    std::optional<std::uint32_t> near;
+    // List this many of each block's (and the code points') missing code points.
+    std::optional<std::size_t> missingListed;
+
+    // Whether anything asked for needs each face's character map.
+    bool needsCharacterMaps() const;
+};
+
+// The first code points missing of what was asked for, when a listing was asked for.
+using MissingList = std::optional<std::vector<char32_t>>;
+
+struct BlockCoverage {
+    std::size_t row = 0;  // in coverageRows()
+    bool declared = false;
+    std::uint32_t covered = 0;
+    std::uint32_t total = 0;  // the row's assigned code points
+    MissingList firstMissing;
+
+    std::uint32_t missing() const { return total - covered; }
+};
+
+struct CodePointCoverage {
+    std::uint32_t covered = 0;
+    std::uint32_t total = 0;
+    MissingList firstMissing;
+
+    std::uint32_t missing() const { return total - covered; }
+};
+
+struct FaceCoverage {
+    std::vector<BlockCoverage> blocks;            // in the order of the request's rows
+    std::optional<CodePointCoverage> codePoints;  // when code points were asked for
+    std::uint32_t missing = 0;                    // over the blocks and the code points together
+    bool listed = false;                          // a match
+    // When near misses were asked for: whether the face is one, not a match
+    // but within the request's near count.
+    std::optional<bool> near;
+
+    bool shown() const { return listed || near.value_or(false); }
+};
+
+// The code points a face's character map covers: none unless it gives
+// Unicode coverage.
+std::span<const fontfile::CodePointRange> coveredBy(const inventory::CatalogFace& face);
+
+// Whether the face's range words have `bit` set.
+bool declares(const inventory::CatalogFace& face, std::int32_t bit);
+
+// `part` is at least `percent` percent of `whole`.
+bool atLeastPercent(std::uint32_t part, std::uint32_t whole, std::uint32_t percent);
+
+FaceCoverage measureFace(const CoverageRequest& request, const inventory::CatalogFace& face);
+
+}  // namespace coverage
