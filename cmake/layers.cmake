@@ -3,12 +3,18 @@
 # while the repository root is on no include path: a target sees only the
 # folders it is given, and an include that reaches any other does not compile.
 
-# meldrove_view(FOLDER VARIABLE): sets VARIABLE to the include folder that
-# shows FOLDER.
+# meldrove_view(FOLDER VARIABLE [AS NAME]): sets VARIABLE to the include
+# folder that shows FOLDER, its headers included as "FOLDER/header.h", or as
+# "NAME/header.h" for a folder below the root (tools/query AS query).
 function(meldrove_view folder variable)
-  set(view ${CMAKE_BINARY_DIR}/layers/${folder})
+  cmake_parse_arguments(PARSE_ARGV 2 view "" "AS" "")
+  set(name ${folder})
+  if(view_AS)
+    set(name ${view_AS})
+  endif()
+  set(view ${CMAKE_BINARY_DIR}/layers/${name})
   file(MAKE_DIRECTORY ${view})
-  file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${folder} ${view}/${folder} SYMBOLIC)
+  file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${folder} ${view}/${name} SYMBOLIC)
   set(${variable} ${view} PARENT_SCOPE)
 endfunction()
 

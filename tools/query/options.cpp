@@ -5,15 +5,32 @@
 #include <string_view>
 #include <utility>
 
+#include "coverage/coverage_rows.h"
+#include "coverage/unicode_data.h"
 #include "platform/ascii.h"
 #include "query/text.h"
-#include "coverage/coverage_rows.h"
 
 namespace query {
 
+// What the rows' handlers fill in, and what the rules that span several
+// options look at once every argument is read.
+struct ParseState {
+    QueryOptions options;
+    std::vector<std::size_t> rows;                     // blocks named, each once, in the order given
+    std::vector<fontfile::CodePointRange> codePoints;  // from --chars and --codepoints, unsorted
+    bool blocks = false;                               // --blocks
+    bool allBlocks = false;                            // --all
+    bool help = false;                                 // --help
+};
+
 namespace {
 
+using coverage::MatchMode;
 using fontfile::CodePointRange;
+using Problem = std::optional<std::string>;
+using Value = std::optional<std::string_view>;
+
+// ---- Values ---------------------------------------------------------------------
 
 std::string lowered(std::string_view text) {
     std::string out(text);
@@ -100,7 +117,7 @@ std::optional<std::vector<inventory::FontFormat>> formatList(std::string_view li
 // The value a word names among `table`'s, spelt exactly; nothing for
 // another word, or none.
 template <class T, std::size_t N>
-std::optional<T> choice(std::optional<std::string_view> word, const std::pair<std::string_view, T> (&table)[N]) {
+std::optional<T> choice(Value word, const std::pair<std::string_view, T> (&table)[N]) {
     for (const auto& [name, value] : table) {
         if (word == name) return value;
     }
@@ -112,154 +129,405 @@ constexpr std::pair<std::string_view, NameChoice> kNameChoices[] = {
 constexpr std::pair<std::string_view, MatchMode> kMatchModes[] = {
     {"declared", MatchMode::declared}, {"covered", MatchMode::covered}, {"both", MatchMode::both}};
 
-// Walks the arguments; each option's handler takes its value, if any.
+// ---- What each option does ---------------------------------------------------------
+
+std::string needs(const OptionRow& row, std::string_view what) {
+    return std::string(row.name) + " needs " + std::string(what);
+}
+
+// A switch: the member of the state it turns on.
+template <auto Member>
+Problem turnOn(ParseState& state, const OptionRow&, Value) {
+    state.*Member = true;
+    return std::nullopt;
+}
+template <auto Group, auto Member>
+Problem turnOnIn(ParseState& state, const OptionRow&, Value) {
+    state.options.*Group.*Member = true;
+    return std::nullopt;
+}
+
+Problem addBlock(ParseState& state, const OptionRow&, Value word) {
+    const auto row = coverage::findCoverageRow(*word);
+    if (!row) {
+        return "unknown block '" + std::string(*word) + "'; closest: " + closestBlocks(*word) + " (see --blocks)";
+    }
+    if (std::find(state.rows.begin(), state.rows.end(), *row) == state.rows.end()) state.rows.push_back(*row);
+    return std::nullopt;
+}
+
+Problem addFontsFolder(ParseState& state, const OptionRow& row, Value folder) {
+    if (!folder) return needs(row, "a folder");
+    if (folder->empty()) return needs(row, "a folder; it was given an empty name");
+    state.options.sources.folders.emplace_back(*folder);
+    return std::nullopt;
+}
+
+Problem setFormats(ParseState& state, const OptionRow& row, Value list) {
+    const auto formats = list ? formatList(*list) : std::nullopt;
+    if (!formats) return needs(row, "a list of formats among ttf, ttc, otf and otc, as ttf,otf");
+    state.options.sources.formats = *formats;
+    return std::nullopt;
+}
+
+Problem setNames(ParseState& state, const OptionRow& row, Value word) {
+    const auto names = choice(word, kNameChoices);
+    if (!names) return needs(row, "mac, windows or best");
+    state.options.shown.names = *names;
+    return std::nullopt;
+}
+
+Problem setMatch(ParseState& state, const OptionRow& row, Value word) {
+    const auto match = choice(word, kMatchModes);
+    if (!match) return needs(row, "declared, covered or both");
+    state.options.request.match = *match;
+    return std::nullopt;
+}
+
+Problem setMinimum(ParseState& state, const OptionRow& row, Value text) {
+    const auto percent = text ? number(*text, 100) : std::nullopt;
+    if (!percent) return needs(row, "a whole percentage from 0 to 100");
+    state.options.request.minPercent = *percent;
+    return std::nullopt;
+}
+
+Problem setNear(ParseState& state, const OptionRow& row, Value text) {
+    const auto count = text ? number(*text, fontfile::kLastCodePoint) : std::nullopt;
+    if (!count) return needs(row, "a count of missing code points, as --near 2");
+    state.options.request.near = *count;
+    return std::nullopt;
+}
+
+Problem setMissing(ParseState& state, const OptionRow&, Value text) {
+    const auto count = text ? number(*text, 1u << 20) : std::optional<std::uint32_t>(kDefaultMissingListed);
+    if (!count) return "--missing=N needs a count of code points to list, as --missing=32";
+    state.options.request.missingListed = *count;
+    return std::nullopt;
+}
+
+Problem addCodePoints(ParseState& state, const OptionRow& row,
+                      std::variant<std::vector<CodePointRange>, std::string> parsed) {
+    if (const auto* why = std::get_if<std::string>(&parsed)) return std::string(row.name) + ": " + *why;
+    const auto& runs = std::get<std::vector<CodePointRange>>(parsed);
+    state.codePoints.insert(state.codePoints.end(), runs.begin(), runs.end());
+    return std::nullopt;
+}
+
+Problem addCharacters(ParseState& state, const OptionRow& row, Value text) {
+    if (!text || text->empty()) return needs(row, "some text");
+    return addCodePoints(state, row, codePointsOfText(*text));
+}
+
+Problem addCodePointList(ParseState& state, const OptionRow& row, Value list) {
+    if (!list || list->empty()) return needs(row, "code points, as U+0041,U+0400-U+04FF");
+    return addCodePoints(state, row, parseCodePoints(*list));
+}
+
+// ---- The table ----------------------------------------------------------------------
+
+constexpr OptionRow kOptions[] = {
+    {.name = "BLOCK",
+     .value = ValueKind::word,
+     .section = Section::listing,
+     .help = "a block as --blocks prints it, letters in either case;\n"
+             "quote names with blanks: \"Basic Latin\"",
+     .apply = addBlock},
+    {.name = "--blocks",
+     .section = Section::listing,
+     .help = "the 79 blocks of the block list: range bit and name;\n"
+             "with --all also the bits it leaves out, as OpenType\n"
+             "names them today (Phags-pa, Glagolitic, ...)",
+     .synopsis = "--blocks [--all]",
+     .apply = turnOn<&ParseState::blocks>},
+    {.name = "--all", .section = Section::listing, .apply = turnOn<&ParseState::allBlocks>},
+
+    {.name = "--fonts-dir",
+     .value = ValueKind::required,
+     .section = Section::fonts,
+     .valueName = "DIR",
+     .help = "read DIR instead of the fonts folder of the Windows\n"
+             "directory; may be given more than once",
+     .apply = addFontsFolder},
+    {.name = "--user-fonts",
+     .section = Section::fonts,
+     .help = "also read the per-user fonts: the folder\n"
+             "LOCALAPPDATA\\Microsoft\\Windows\\Fonts and, on Windows,\n"
+             "the files registered under HKCU\\Software\\Microsoft\\\n"
+             "Windows NT\\CurrentVersion\\Fonts",
+     .apply = turnOnIn<&QueryOptions::sources, &FontSources::userFonts>},
+    {.name = "--formats",
+     .value = ValueKind::required,
+     .section = Section::fonts,
+     .valueName = "LIST",
+     .help = "file kinds to read, of ttf, ttc, otf, otc (default\n"
+             "ttf,ttc); otf and CFF fonts read like the others",
+     .apply = setFormats},
+    {.name = "--all-members",
+     .section = Section::fonts,
+     .help = "every member of every collection, and every collection",
+     .apply = turnOnIn<&QueryOptions::sources, &FontSources::allMembers>},
+
+    {.name = "--coverage",
+     .section = Section::coverage,
+     .help = "after each line, per named block, a TAB and\n"
+             "\"<block> <covered>/<total> declared|undeclared\": the\n"
+             "block's assigned code points that the font maps",
+     .apply = turnOnIn<&QueryOptions::shown, &Presentation::coverageFields>},
+    {.name = "--match",
+     .value = ValueKind::required,
+     .section = Section::coverage,
+     .valueName = "declared|covered|both",
+     .help = "declared (default): the range bits, as the program;\n"
+             "covered: the character map covers at least --min\n"
+             "percent of every named block; both: the two together",
+     .apply = setMatch},
+    {.name = "--min",
+     .value = ValueKind::required,
+     .section = Section::coverage,
+     .valueName = "PCT",
+     .help = "the percentage for covered (default 100)",
+     .apply = setMinimum},
+    {.name = "--near",
+     .value = ValueKind::required,
+     .section = Section::coverage,
+     .valueName = "N",
+     .help = "with covered or both, also the fonts that miss at most\n"
+             "N code points in all; their lines end with a TAB and\n"
+             "\"near: <n> missing\" (grep -P '\\tnear:' finds them)",
+     .apply = setNear},
+    {.name = "--missing",
+     .value = ValueKind::optional,
+     .section = Section::coverage,
+     .valueName = "N",
+     .help = "under each font, per block, a line that starts with a\n"
+             "TAB: its first N missing code points (default 32)",
+     .apply = setMissing},
+    {.name = "--chars",
+     .value = ValueKind::required,
+     .section = Section::coverage,
+     .valueName = "TEXT",
+     .help = "only fonts whose character map holds every character",
+     .apply = addCharacters},
+    {.name = "--codepoints",
+     .value = ValueKind::required,
+     .section = Section::coverage,
+     .valueName = "LIST",
+     .help = "the same for code points: U+0041,U+0400-U+04FF",
+     .apply = addCodePointList},
+    {.name = "--audit",
+     .section = Section::coverage,
+     .help = "instead of the fonts, one line per finding: the line,\n"
+             "then TAB-separated the kind (sparse: a declared block\n"
+             "covered below 10%; undeclared: a block covered at least\n"
+             "50% without its bit; Surrogates, bit 57, which any\n"
+             "code point above U+FFFF earns: sparse with none,\n"
+             "undeclared with one; reserved or changed: a bit set\n"
+             "that the font's OS/2 version reserves or gives another\n"
+             "meaning), the bit, the block and the detail; for every\n"
+             "font, or for those listed when blocks or characters\n"
+             "are named",
+     .apply = turnOnIn<&QueryOptions::shown, &Presentation::audit>},
+
+    {.name = "--names",
+     .value = ValueKind::required,
+     .section = Section::presentation,
+     .valueName = "mac|windows|best",
+     .help = "mac (default): the Macintosh full name, raw, as the\n"
+             "program shows it; windows: the Windows full name (US\n"
+             "English first); best: the Windows one, else the\n"
+             "Macintosh one; both in UTF-8",
+     .apply = setNames},
+    {.name = "--json",
+     .section = Section::presentation,
+     .help = "JSON Lines: one object per font, in the order of the\n"
+             "lines, every string UTF-8; with --blocks, the blocks",
+     .apply = turnOnIn<&QueryOptions::shown, &Presentation::json>},
+    {.name = "--help",
+     .alias = "-h",
+     .section = Section::presentation,
+     .help = "print this text",
+     .apply = turnOn<&ParseState::help>},
+};
+
+// ---- The parser ---------------------------------------------------------------------
+
+const OptionRow& wordRow() {
+    static const OptionRow& row = *std::find_if(std::begin(kOptions), std::end(kOptions),
+                                                [](const OptionRow& r) { return r.value == ValueKind::word; });
+    return row;
+}
+
+const OptionRow* optionNamed(std::string_view name) {
+    for (const auto& row : kOptions) {
+        if (row.value != ValueKind::word && (row.name == name || (!row.alias.empty() && row.alias == name)))
+            return &row;
+    }
+    return nullptr;
+}
+
 class Parser {
 public:
     explicit Parser(const std::vector<std::string>& args) : args_(args) {}
 
     ParsedCommandLine run() {
-        std::vector<std::size_t> rows;
         for (at_ = 0; at_ < args_.size(); ++at_) {
-            const std::string_view arg = args_[at_];
-            if (arg == "--help" || arg == "-h") return ShowHelp{};
-            if (arg == "--blocks") {
-                blocks_ = true;
-            } else if (arg.starts_with("--")) {
-                if (auto problem = option(arg)) return BadInput{*problem};
-            } else if (arg.starts_with("-") && arg.size() > 1) {
-                return BadInput{"unknown option '" + std::string(arg) + "' (see --help)"};
-            } else if (const auto row = coverage::findCoverageRow(arg)) {
-                if (std::find(rows.begin(), rows.end(), *row) == rows.end()) rows.push_back(*row);
-            } else {
-                return BadInput{"unknown block '" + std::string(arg) + "'; closest: " + closestBlocks(arg) +
-                                " (see --blocks)"};
-            }
+            if (auto problem = take(args_[at_])) return BadInput{*problem};
+            if (state_.help) return ShowHelp{};
         }
-        options_.rows = std::move(rows);
-        options_.codePoints = fontfile::sortedAndMerged(std::move(codePoints_));
-        if (blocks_) return blocksListing();
-        if (allBlocks_) return BadInput{"--all goes with --blocks"};
-        if (options_.near && options_.match == MatchMode::declared) {
-            return BadInput{"--near counts missing characters: it needs --match covered or --match both"};
-        }
-        return options_;
+        return checked();
     }
 
 private:
-    ParsedCommandLine blocksListing() const {
-        // Only --all and --json may go with --blocks.
-        const bool alone = std::all_of(args_.begin(), args_.end(), [](const std::string& a) {
-            return a == "--blocks" || a == "--all" || a == "--json";
-        });
-        if (!alone) return BadInput{"--blocks takes no other arguments but --all and --json"};
-        return ShowBlocks{allBlocks_, options_.json};
-    }
-
-    // The value of an option: after "=" in the same argument, or the next one.
-    std::optional<std::string_view> value(std::string_view arg) {
-        const auto equals = arg.find('=');
-        if (equals != std::string_view::npos) return arg.substr(equals + 1);
-        if (at_ + 1 == args_.size()) return std::nullopt;
-        return std::string_view(args_[++at_]);
-    }
-
-    // The switch an option without a value turns on; nothing for another.
-    bool* flag(std::string_view name) {
-        static constexpr std::pair<std::string_view, bool QueryOptions::*> kFlags[] = {
-            {"--user-fonts", &QueryOptions::userFonts},
-            {"--all-members", &QueryOptions::allMembers},
-            {"--json", &QueryOptions::json},
-            {"--coverage", &QueryOptions::coverage},
-            {"--audit", &QueryOptions::audit},
-        };
-        if (name == "--all") return &allBlocks_;
-        for (const auto& [flagName, member] : kFlags) {
-            if (flagName == name) return &(options_.*member);
-        }
-        return nullptr;
-    }
-
-    std::optional<std::string> option(std::string_view arg) {
-        const auto name = arg.substr(0, arg.find('='));
-        const bool hasValue = name.size() != arg.size();
-        if (auto* const on = flag(name)) {
-            if (hasValue) return "option " + std::string(name) + " takes no value";
-            *on = true;
-            return std::nullopt;
-        }
-        if (name == "--missing") {
-            options_.missing = kDefaultMissingListed;
-            if (!hasValue) return std::nullopt;
-            const auto count = number(arg.substr(arg.find('=') + 1), 1u << 20);
-            if (!count) return "--missing=N needs a count of code points to list, as --missing=32";
-            options_.missing = *count;
-            return std::nullopt;
-        }
-        const auto text = value(arg);
-        const auto needs = [&](const char* what) { return std::string(name) + " needs " + what; };
-        if (name == "--fonts-dir") {
-            if (!text) return needs("a folder");
-            if (text->empty()) return needs("a folder; it was given an empty name");
-            options_.fontsFolders.emplace_back(*text);
-        } else if (name == "--formats") {
-            const auto formats = text ? formatList(*text) : std::nullopt;
-            if (!formats) return needs("a list of formats among ttf, ttc, otf and otc, as ttf,otf");
-            options_.formats = *formats;
-        } else if (name == "--names") {
-            const auto names = choice(text, kNameChoices);
-            if (!names) return needs("mac, windows or best");
-            options_.names = *names;
-        } else if (name == "--match") {
-            const auto match = choice(text, kMatchModes);
-            if (!match) return needs("declared, covered or both");
-            options_.match = *match;
-        } else if (name == "--min") {
-            const auto percent = text ? number(*text, 100) : std::nullopt;
-            if (!percent) return needs("a whole percentage from 0 to 100");
-            options_.minPercent = *percent;
-        } else if (name == "--near") {
-            const auto count = text ? number(*text, fontfile::kLastCodePoint) : std::nullopt;
-            if (!count) return needs("a count of missing code points, as --near 2");
-            options_.near = *count;
-        } else if (name == "--chars") {
-            if (!text || text->empty()) return needs("some text");
-            return addCodePoints(codePointsOfText(*text), "--chars");
-        } else if (name == "--codepoints") {
-            if (!text || text->empty()) return needs("code points, as U+0041,U+0400-U+04FF");
-            return addCodePoints(parseCodePoints(*text), "--codepoints");
-        } else {
-            return "unknown option '" + std::string(name) + "' (see --help)";
+    // One argument, and the next when it is the value of this one.
+    Problem take(std::string_view arg) {
+        const bool isOption = arg.starts_with("-") && arg.size() > 1;
+        if (!isOption) return wordRow().apply(state_, wordRow(), arg);
+        const auto equals = arg.starts_with("--") ? arg.find('=') : std::string_view::npos;
+        const auto name = arg.substr(0, equals);
+        const auto* row = optionNamed(name);
+        if (!row) return "unknown option '" + std::string(name) + "' (see --help)";
+        const Value attached = equals == std::string_view::npos ? Value() : arg.substr(equals + 1);
+        switch (row->value) {
+            case ValueKind::none:
+                if (attached) return "option " + std::string(name) + " takes no value";
+                return row->apply(state_, *row, std::nullopt);
+            case ValueKind::optional:
+                return row->apply(state_, *row, attached);
+            case ValueKind::required:
+                if (!attached && at_ + 1 < args_.size()) return row->apply(state_, *row, args_[++at_]);
+                return row->apply(state_, *row, attached);
+            case ValueKind::word:
+                break;
         }
         return std::nullopt;
     }
 
-    std::optional<std::string> addCodePoints(std::variant<std::vector<CodePointRange>, std::string> parsed,
-                                             const char* option) {
-        if (const auto* why = std::get_if<std::string>(&parsed)) return std::string(option) + ": " + *why;
-        const auto& runs = std::get<std::vector<CodePointRange>>(parsed);
-        codePoints_.insert(codePoints_.end(), runs.begin(), runs.end());
-        return std::nullopt;
+    // The rules that span several options.
+    ParsedCommandLine checked() {
+        auto& options = state_.options;
+        options.request.rows = std::move(state_.rows);
+        options.request.codePoints = fontfile::sortedAndMerged(std::move(state_.codePoints));
+        if (state_.blocks) {
+            // Only --all and --json may go with --blocks.
+            const bool alone = std::all_of(args_.begin(), args_.end(), [](const std::string& a) {
+                return a == "--blocks" || a == "--all" || a == "--json";
+            });
+            if (!alone) return BadInput{"--blocks takes no other arguments but --all and --json"};
+            return ShowBlocks{state_.allBlocks, options.shown.json};
+        }
+        if (state_.allBlocks) return BadInput{"--all goes with --blocks"};
+        if (options.request.near && options.request.match == MatchMode::declared) {
+            return BadInput{"--near counts missing characters: it needs --match covered or --match both"};
+        }
+        return options;
     }
 
     const std::vector<std::string>& args_;
     std::size_t at_ = 0;
-    QueryOptions options_;
-    std::vector<CodePointRange> codePoints_;
-    bool blocks_ = false;
-    bool allBlocks_ = false;
+    ParseState state_;
 };
+
+// ---- The help -----------------------------------------------------------------------
+
+constexpr std::string_view kIntroduction = R"(Usage: meldrove-query [OPTION ...] [BLOCK ...]
+       meldrove-query --blocks [--all] [--json]
+       meldrove-query --help
+
+Lists the fonts of a fonts folder whose OS/2 Unicode ranges declare every
+named block (every font without one), one line a font, sorted as the Windows
+program's result list sorts them:
+  <full name>   (<file>)      a single-font file (three blanks)
+  <full name>  (<file>)       a member of a collection (two blanks)
+Without options this is the Windows program's answer, byte for byte but for
+control bytes (below): every *.ttf and the first 10 members of the first 50
+*.ttc, Macintosh full names.
+)";
+
+constexpr std::string_view kClosing = R"(
+Names and file names are printed safely: bytes 0x00-0x1F and 0x7F as \xNN
+and then a backslash as \\, only on a line that holds such a byte.
+Diagnostics about damaged fonts go to standard error.
+Exit codes: 0 done; 2 bad input (unknown block or option, missing or
+unreadable fonts folder), nothing printed on standard output; 255 when a
+font's table directory is cut off before its name table (the engine's
+"Read failed on table #N").
+)";
+
+struct SectionText {
+    Section section;
+    std::string_view heading;  // empty for the first, which needs none
+    std::string_view footer;
+};
+
+constexpr SectionText kSections[] = {
+    {Section::listing, "", ""},
+    {Section::fonts, "Which fonts:",
+     "When more than one folder or file is read, a line names its file by its\n"
+     "full path.\n"},
+    {Section::coverage, "What they cover (Unicode @UNICODE@, from each font's character map):", ""},
+    {Section::presentation, "How they are shown:", ""},
+};
+
+// Where every row's help starts: a synopsis that reaches it puts its help on
+// the next line.
+constexpr std::size_t kHelpColumn = 21;
+constexpr std::size_t kIndent = 2;
+
+std::string synopsisOf(const OptionRow& row) {
+    if (!row.synopsis.empty()) return std::string(row.synopsis);
+    std::string text(row.name);
+    if (row.value == ValueKind::required) text += " " + std::string(row.valueName);
+    if (row.value == ValueKind::optional) text += "[=" + std::string(row.valueName) + "]";
+    return text;
+}
+
+void appendRow(std::string& help, const OptionRow& row) {
+    const auto synopsis = synopsisOf(row);
+    help += std::string(kIndent, ' ') + synopsis;
+    if (kIndent + synopsis.size() + 2 <= kHelpColumn) {
+        help += std::string(kHelpColumn - kIndent - synopsis.size(), ' ');
+    } else {
+        help += "\n" + std::string(kHelpColumn, ' ');
+    }
+    for (auto rest = row.help;;) {
+        const auto end = rest.find('\n');
+        help += std::string(rest.substr(0, end)) + "\n";
+        if (end == std::string_view::npos) break;
+        rest.remove_prefix(end + 1);
+        help += std::string(kHelpColumn, ' ');
+    }
+}
 
 }  // namespace
 
+std::span<const OptionRow> optionTable() { return kOptions; }
+
+std::string helpText() {
+    std::string help(kIntroduction);
+    for (const auto& [section, heading, footer] : kSections) {
+        help += "\n";
+        if (!heading.empty()) help += std::string(heading) + "\n";
+        for (const auto& row : kOptions) {
+            if (row.section == section && !row.help.empty()) appendRow(help, row);
+        }
+        help += footer;
+    }
+    help += kClosing;
+    const auto version = help.find("@UNICODE@");
+    help.replace(version, std::string_view("@UNICODE@").size(), coverage::kUnicodeVersion);
+    return help;
+}
+
 bool QueryOptions::programsAnswer() const {
-    const bool programsFormats = formats == std::vector{inventory::FontFormat::ttf, inventory::FontFormat::ttc} ||
-                                 formats == std::vector{inventory::FontFormat::ttc, inventory::FontFormat::ttf};
-    return fontsFolders.size() <= 1 && !userFonts && programsFormats && !allMembers && names == NameChoice::mac &&
-           !json && !needsCharacterMaps();
+    using inventory::FontFormat;
+    const bool programsFormats = sources.formats == std::vector{FontFormat::ttf, FontFormat::ttc} ||
+                                 sources.formats == std::vector{FontFormat::ttc, FontFormat::ttf};
+    return sources.folders.size() <= 1 && !sources.userFonts && programsFormats && !sources.allMembers &&
+           shown.names == NameChoice::mac && !shown.json && !needsCharacterMaps();
 }
 
 bool QueryOptions::needsCharacterMaps() const {
-    return coverage || match != MatchMode::declared || near || missing || audit || !codePoints.empty();
+    return request.needsCharacterMaps() || shown.coverageFields || shown.audit;
 }
 
 std::variant<std::vector<CodePointRange>, std::string> parseCodePoints(std::string_view list) {

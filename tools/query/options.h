@@ -1,44 +1,54 @@
 // What a user asked meldrove-query for, from its command line.
 //
-// The options are parsed by hand rather than with CLI11: blocks are free
-// words answered with the closest names when misspelt, --missing takes an
-// optional value, every error is one line and exit code 2, and the Windows
-// cross build cannot reach Debian's headers under /usr/include.
+// Every option is one row of one table (optionTable()), which drives both the
+// parser and --help, so that the two cannot drift apart. The rules that span
+// several options are checked once, after the whole command line is read.
+//
+// The parser is our own rather than CLI11: blocks are free words answered
+// with the closest names when misspelt, --missing takes a value only after
+// "=", every error is one line and exit code 2 in our own words, and the
+// Windows cross build cannot reach Debian's headers under /usr/include.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
+#include "coverage/face_coverage.h"
 #include "fontfile/code_points.h"
 #include "inventory/font_catalog.h"
 
 namespace query {
 
-enum class MatchMode { declared, covered, both };
 enum class NameChoice { mac, windows, best };
 
 inline constexpr std::size_t kDefaultMissingListed = 32;
 
-struct QueryOptions {
-    std::vector<std::string> fontsFolders;  // --fonts-dir, in the order given
+// Which fonts to read: what the catalog is asked for.
+struct FontSources {
+    std::vector<std::string> folders;  // --fonts-dir, in the order given
     bool userFonts = false;
     std::vector<inventory::FontFormat> formats{inventory::FontFormat::ttf, inventory::FontFormat::ttc};
-    bool allMembers = false;
+    bool allMembers = false;  // every member of every collection, and every collection file
+};
+
+// How the answer is shown.
+struct Presentation {
     NameChoice names = NameChoice::mac;
     bool json = false;
+    bool coverageFields = false;  // --coverage: the counts on each line
+    bool audit = false;           // the findings of each face instead of its line
+};
 
-    std::vector<std::size_t> rows;                     // coverage rows named, each once, in the order given
-    std::vector<fontfile::CodePointRange> codePoints;  // --chars and --codepoints: sorted, merged
-    bool coverage = false;
-    MatchMode match = MatchMode::declared;
-    std::uint32_t minPercent = 100;
-    std::optional<std::uint32_t> near;
-    std::optional<std::size_t> missing;  // how many missing code points to list per block
-    bool audit = false;
+struct QueryOptions {
+    FontSources sources;
+    coverage::CoverageRequest request;
+    Presentation shown;
 
     // Whether only the program's own answer is asked for: its folder (or
     // one named), its formats and capacities, its names, plain lines.
@@ -60,6 +70,42 @@ using ParsedCommandLine = std::variant<QueryOptions, ShowHelp, ShowBlocks, BadIn
 
 // `args` without the program's name, in UTF-8.
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& args);
+
+// ---- The table of options ------------------------------------------------
+
+enum class ValueKind {
+    none,      // --json
+    required,  // --fonts-dir DIR or --fonts-dir=DIR
+    optional,  // --missing or --missing=N
+    word,      // an argument that is no option: a block
+};
+
+// The groups of --help, in its order.
+enum class Section { listing, fonts, coverage, presentation };
+
+struct ParseState;
+
+struct OptionRow {
+    std::string_view name;   // "--fonts-dir"; for the word row what --help calls it
+    std::string_view alias;  // another spelling ("-h"), or empty
+    ValueKind value = ValueKind::none;
+    Section section = Section::listing;
+    std::string_view valueName;  // "DIR", "declared|covered|both"
+    // Lines of at most 53 characters, joined by "\n"; empty for an option
+    // another row's help describes (--all, with --blocks).
+    std::string_view help;
+    // The row as --help names it, when not its name and value.
+    std::string_view synopsis;
+    // Takes the option's value (nothing when none was given); why not, if not.
+    std::optional<std::string> (*apply)(ParseState& state, const OptionRow& row, std::optional<std::string_view> value);
+};
+
+std::span<const OptionRow> optionTable();
+
+// --help, made from the table.
+std::string helpText();
+
+// ---- Values -----------------------------------------------------------------
 
 // The code points of "U+0041,U+0400-U+04FF" (the U+ may be left out, letters
 // in either case), or why not.

@@ -194,6 +194,8 @@ std::string escapeControls(std::string_view text, bool doubleBackslashes) {
     return out;
 }
 
+std::string safeLine(std::string_view line) { return escapeControls(line, needsEscape(line)); }
+
 std::string jsonString(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size() + 2);

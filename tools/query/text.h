@@ -47,6 +47,11 @@ bool needsEscape(std::string_view text);
 // confused with the text; without it a Windows path stays as it reads.
 std::string escapeControls(std::string_view text, bool doubleBackslashes);
 
+// A result line as it is printed: bytes 0x00-0x1F and 0x7F as \xNN, and
+// then a backslash as \\, so that no font can split a line or send a
+// terminal sequence. Lines without such bytes are printed as they are.
+std::string safeLine(std::string_view line);
+
 // A JSON string literal, quotes included, of UTF-8 text (pass other bytes
 // through validUtf8 first: they are copied as they are). Escapes " and \ and
 // every control character U+0000-U+001F.

@@ -113,7 +113,7 @@ TEST(TextConsole, Utf8BecomesUtf16WithSurrogatePairs) {
 TEST(TextArguments, ComeFromTheWideCommandLineNotArgv) {
     const auto arguments = query::utf8Arguments(0, nullptr);
     ASSERT_FALSE(arguments.empty());
-    EXPECT_NE(arguments[0].find("query_text_tests"), std::string::npos) << arguments[0];
+    EXPECT_NE(arguments[0].find("query_unit_tests"), std::string::npos) << arguments[0];
 }
 #endif
 

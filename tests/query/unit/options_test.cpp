@@ -1,0 +1,184 @@
+// The command line: one table of options drives the parser and --help, each
+// option lands in its group, and the rules that span options are checked
+// once every argument is read.
+#include "query/options.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "coverage/coverage_rows.h"
+
+namespace {
+
+using query::BadInput;
+using query::NameChoice;
+using query::OptionRow;
+using query::parseCommandLine;
+using query::QueryOptions;
+using query::ShowBlocks;
+using query::ShowHelp;
+using query::ValueKind;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+// A command line that each row accepts, alone or with what it needs: a row
+// added to the table without one here fails the first test.
+const std::map<std::string_view, std::vector<std::string>> kExamples = {
+    {"BLOCK", {"Cyrillic"}},
+    {"--blocks", {"--blocks"}},
+    {"--all", {"--blocks", "--all"}},
+    {"--fonts-dir", {"--fonts-dir", "fonts"}},
+    {"--user-fonts", {"--user-fonts"}},
+    {"--formats", {"--formats", "otf,ttf"}},
+    {"--all-members", {"--all-members"}},
+    {"--coverage", {"--coverage"}},
+    {"--match", {"--match", "both"}},
+    {"--min", {"--min", "5"}},
+    {"--near", {"--near=2", "--match", "covered"}},
+    {"--missing", {"--missing=3"}},
+    {"--chars", {"--chars", "é"}},
+    {"--codepoints", {"--codepoints", "U+0041"}},
+    {"--audit", {"--audit"}},
+    {"--names", {"--names", "best"}},
+    {"--json", {"--json"}},
+    {"--help", {"--help"}},
+};
+
+QueryOptions options(const std::vector<std::string>& args) {
+    const auto parsed = parseCommandLine(args);
+    if (const auto* bad = std::get_if<BadInput>(&parsed)) ADD_FAILURE() << bad->message;
+    const auto* options = std::get_if<QueryOptions>(&parsed);
+    return options ? *options : QueryOptions{};
+}
+
+std::string problem(const std::vector<std::string>& args) {
+    const auto parsed = parseCommandLine(args);
+    const auto* bad = std::get_if<BadInput>(&parsed);
+    return bad ? bad->message : "(accepted)";
+}
+
+TEST(OptionTable, EveryRowParsesAndAppearsInTheHelp) {
+    const auto help = query::helpText();
+    for (const auto& row : query::optionTable()) {
+        const auto example = kExamples.find(row.name);
+        ASSERT_NE(example, kExamples.end()) << "no example for " << row.name;
+        const auto parsed = parseCommandLine(example->second);
+        EXPECT_FALSE(std::holds_alternative<BadInput>(parsed))
+            << row.name << ": " << std::get_if<BadInput>(&parsed)->message;
+        EXPECT_THAT(help, HasSubstr(std::string(row.name))) << row.name;
+        if (!row.alias.empty()) {
+            EXPECT_EQ(parseCommandLine({std::string(row.alias)}).index(), parsed.index()) << row.alias;
+        }
+        if (row.value == ValueKind::required || row.value == ValueKind::optional) {
+            EXPECT_THAT(help, HasSubstr(std::string(row.valueName))) << row.name;
+        }
+    }
+}
+
+// What --help shows of every row: its name and value, then its help from
+// the same column on every line, the line kept short.
+TEST(OptionTable, HelpLinesStartInOneColumnAndFitATerminal) {
+    const auto help = query::helpText();
+    EXPECT_THAT(help, HasSubstr("\n  --fonts-dir DIR    read DIR instead"));
+    EXPECT_THAT(help, HasSubstr("\n  --missing[=N]      under each font"));
+    EXPECT_THAT(help, HasSubstr("\n  --match declared|covered|both\n                     declared (default)"));
+    EXPECT_THAT(help, HasSubstr("\n  --blocks [--all]   the 79 blocks"));
+    EXPECT_THAT(help, HasSubstr("What they cover (Unicode 17.0.0, from each font's character map):\n"));
+    for (std::size_t start = 0, end; start < help.size(); start = end + 1) {
+        end = help.find('\n', start);
+        ASSERT_NE(end, std::string::npos) << "the help ends its last line";
+        const auto line = help.substr(start, end - start);
+        EXPECT_LE(line.size(), 80u) << line;
+        EXPECT_TRUE(line.empty() || line.back() != ' ') << "a blank at the end of: " << line;
+    }
+}
+
+TEST(CommandLine, EachOptionLandsInItsGroup) {
+    const auto o = options({"--fonts-dir", "a", "--fonts-dir=b", "--user-fonts", "--formats", "OTF,ttf,otf",
+                            "--all-members", "--match", "covered", "--min", "40", "--near", "7", "--missing", "--names",
+                            "windows", "--json", "--coverage", "--audit"});
+    EXPECT_THAT(o.sources.folders, ElementsAre("a", "b"));
+    EXPECT_TRUE(o.sources.userFonts);
+    EXPECT_THAT(o.sources.formats, ElementsAre(inventory::FontFormat::otf, inventory::FontFormat::ttf));
+    EXPECT_TRUE(o.sources.allMembers);
+    EXPECT_EQ(o.request.match, coverage::MatchMode::covered);
+    EXPECT_EQ(o.request.minPercent, 40u);
+    EXPECT_EQ(o.request.near, 7u);
+    EXPECT_EQ(o.request.missingListed, query::kDefaultMissingListed);
+    EXPECT_EQ(o.shown.names, NameChoice::windows);
+    EXPECT_TRUE(o.shown.json);
+    EXPECT_TRUE(o.shown.coverageFields);
+    EXPECT_TRUE(o.shown.audit);
+    EXPECT_FALSE(o.programsAnswer());
+
+    const auto none = options({});
+    EXPECT_TRUE(none.programsAnswer());
+    EXPECT_FALSE(none.needsCharacterMaps());
+    EXPECT_FALSE(none.request.missingListed);
+}
+
+TEST(CommandLine, BlocksAreKeptOnceInTheOrderFirstNamed) {
+    const auto o = options({"Greek", "cyrillic", "GREEK", "Phags-pa"});
+    EXPECT_THAT(o.request.rows, ElementsAre(coverage::findCoverageRow("Greek"), coverage::findCoverageRow("Cyrillic"),
+                                            coverage::findCoverageRow("Phags-pa")));
+    EXPECT_THAT(problem({"Cyrilic"}), HasSubstr("unknown block 'Cyrilic'; closest: \"Cyrillic\""));
+    EXPECT_THAT(problem({"-"}), HasSubstr("unknown block '-'"));
+}
+
+TEST(CommandLine, CharactersAndCodePointsAreOneSortedSet) {
+    const auto o = options({"--codepoints", "u+0043-44,41", "--chars", "Bé", "--codepoints=U+00E9"});
+    EXPECT_THAT(o.request.codePoints,
+                ElementsAre(fontfile::CodePointRange{0x41, 0x44}, fontfile::CodePointRange{0xE9, 0xE9}));
+    EXPECT_TRUE(o.needsCharacterMaps());
+    EXPECT_THAT(problem({"--codepoints", "41-40"}), HasSubstr("ends before it starts"));
+    EXPECT_THAT(problem({"--codepoints", "110000"}), HasSubstr("not a code point"));
+    EXPECT_THAT(problem({"--chars", "\xff"}), HasSubstr("--chars: the text is not UTF-8"));
+}
+
+// A value follows "=" or is the next argument; --missing takes one only
+// after "=", so that a block can follow it.
+TEST(CommandLine, ValuesFollowAnEqualsSignOrComeNext) {
+    EXPECT_EQ(options({"--min=30"}).request.minPercent, 30u);
+    EXPECT_EQ(options({"--missing=0"}).request.missingListed, 0u);
+    EXPECT_THAT(options({"--missing", "Greek"}).request.rows, ElementsAre(coverage::findCoverageRow("Greek")));
+    EXPECT_THAT(problem({"--missing=x"}), HasSubstr("--missing=N needs a count"));
+    EXPECT_EQ(problem({"--min"}), "--min needs a whole percentage from 0 to 100");
+    EXPECT_EQ(problem({"--min", "101"}), "--min needs a whole percentage from 0 to 100");
+    EXPECT_EQ(problem({"--names", "Best"}), "--names needs mac, windows or best");
+    // The next argument is a value even when it looks like an option.
+    EXPECT_THAT(options({"--fonts-dir", "--json"}).sources.folders, ElementsAre("--json"));
+}
+
+TEST(CommandLine, AnOptionWithoutAValueSaysSoWhenGivenOne) {
+    EXPECT_EQ(problem({"--json=yes"}), "option --json takes no value");
+    EXPECT_EQ(problem({"--help=x"}), "option --help takes no value");
+    EXPECT_EQ(problem({"--blocks=1"}), "option --blocks takes no value");
+    EXPECT_EQ(problem({"--sort=name"}), "unknown option '--sort' (see --help)");
+    EXPECT_EQ(problem({"-x"}), "unknown option '-x' (see --help)");
+}
+
+// --help answers at once, whatever follows; an earlier mistake comes first.
+TEST(CommandLine, HelpIsShownUnlessAnEarlierArgumentIsWrong) {
+    EXPECT_TRUE(std::holds_alternative<ShowHelp>(parseCommandLine({"--json", "-h", "Cyrilic", "--bogus"})));
+    EXPECT_EQ(problem({"--bogus", "--help"}), "unknown option '--bogus' (see --help)");
+}
+
+TEST(CommandLine, RulesAcrossOptionsHoldInAnyOrder) {
+    EXPECT_EQ(options({"--near", "2", "--match", "both"}).request.near, 2u);
+    EXPECT_THAT(problem({"--near", "2"}), HasSubstr("--near counts missing characters"));
+    EXPECT_THAT(problem({"--near", "2", "--match", "declared"}), HasSubstr("--near counts missing characters"));
+    EXPECT_EQ(problem({"--all"}), "--all goes with --blocks");
+    EXPECT_EQ(problem({"--all", "Greek", "--blocks"}), "--blocks takes no other arguments but --all and --json");
+
+    const auto blocks = parseCommandLine({"--json", "--all", "--blocks"});
+    ASSERT_TRUE(std::holds_alternative<ShowBlocks>(blocks));
+    EXPECT_TRUE(std::get<ShowBlocks>(blocks).all);
+    EXPECT_TRUE(std::get<ShowBlocks>(blocks).json);
+}
+
+}  // namespace

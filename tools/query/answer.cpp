@@ -1,0 +1,148 @@
+#include "query/answer.h"
+
+#include "coverage/audit.h"
+#include "coverage/coverage_rows.h"
+#include "inventory/font_inventory.h"
+#include "query/text.h"
+#include "selection/matching.h"
+#include "selection/result_list.h"
+
+namespace query {
+
+namespace {
+
+using fontfile::CharacterMap;
+using inventory::CatalogFace;
+using inventory::FontCatalog;
+
+// The face's names, decoded once for the line and JSON alike, and the one
+// its line shows.
+void nameFace(const CatalogFace& face, NameChoice names, FaceAnswer& answer) {
+    const auto mac = std::string(inventory::slotText(face.macName));
+    if (face.hasMacName) answer.macName = mac;
+    // The catalog reads a Windows name only when a line or JSON shows it.
+    if (face.windowsName) answer.windowsName = utf8FromUtf16be(*face.windowsName);
+    switch (names) {
+        case NameChoice::mac:
+            answer.line = mac;  // raw bytes, as the program shows them
+            answer.encoding = TextEncoding::ansi;
+            answer.name = utf8FromMacRoman(mac);
+            return;
+        case NameChoice::windows:
+            answer.name = answer.windowsName.value_or(std::string());
+            break;
+        case NameChoice::best:
+            answer.name = answer.windowsName ? *answer.windowsName : answer.macName ? utf8FromMacRoman(mac) : "";
+            break;
+    }
+    answer.line = answer.name;
+    answer.encoding = TextEncoding::utf8;
+}
+
+// The program's line: "<name>   (<file>)", two blanks for a member. The
+// line's name is already in it; the file joins it in the same encoding.
+void lineOf(const Naming& naming, FaceAnswer& answer) {
+    auto shownFile = naming.fullPaths ? displayPath(answer.directory, answer.fileName) : answer.fileName;
+    if (answer.encoding == TextEncoding::utf8) shownFile = utf8FromFileName(shownFile);
+    answer.line = inventory::isCollection(answer.format) ? selection::memberLine(answer.line, shownFile)
+                                                         : selection::singleFontLine(answer.line, shownFile);
+}
+
+FaceAnswer answerOf(const FontCatalog& catalog, const CatalogFace& face, coverage::FaceCoverage measured,
+                    const Naming& naming) {
+    const auto& file = catalog.files[face.file];
+    FaceAnswer answer{.fileName = file.name,
+                      .directory = file.directory,
+                      .format = file.format,
+                      .member = face.member,
+                      .os2Version = face.os2Version,
+                      .ranges = face.ranges};
+    nameFace(face, naming.names, answer);
+    lineOf(naming, answer);
+    if (face.characterMap) answer.characterMap = face.characterMap->outcome;
+    answer.coverage = std::move(measured);
+    return answer;
+}
+
+}  // namespace
+
+std::string displayPath(const std::string& directory, const std::string& name) {
+    // The file's name is left as it is: elsewhere than on Windows a
+    // backslash may be part of it.
+    return directory.empty() ? name : systemPath(directory + '\\') + name;
+}
+
+std::vector<FaceAnswer> answerFaces(const FontCatalog& catalog, const coverage::CoverageRequest& request,
+                                    const Naming& naming, bool audit) {
+    std::vector<FaceAnswer> chosen;
+    for (const auto& face : catalog.faces) {
+        auto measured = coverage::measureFace(request, face);
+        if (!measured.shown()) continue;
+        chosen.push_back(answerOf(catalog, face, std::move(measured), naming));
+        if (audit) chosen.back().findings = coverage::auditFace(face);
+    }
+    std::vector<std::string> lines;
+    lines.reserve(chosen.size());
+    for (const auto& answer : chosen) lines.push_back(answer.line);
+    std::vector<FaceAnswer> ordered;
+    ordered.reserve(chosen.size());
+    for (const auto at : selection::listBoxOrder(lines)) ordered.push_back(std::move(chosen[at]));
+    return ordered;
+}
+
+void writeProgramsAnswer(const std::vector<std::size_t>& rows, const std::string& folder, Output& out) {
+    inventory::buildInventory(inventory::fontInventory, folder);
+    std::vector<std::int32_t> bits;
+    for (const auto row : rows) bits.push_back(coverage::coverageRows()[row].rangeBit);
+    selection::SortedLineList lines;
+    selection::listMatchingFonts(inventory::fontInventory, bits, lines);
+    inventory::releaseInventory();
+    for (const auto& line : lines.lines()) out.line(safeLine(line), TextEncoding::ansi);
+}
+
+std::vector<std::string> damageNotes(const FontCatalog& catalog) {
+    std::vector<std::string> notes;
+    for (const auto& face : catalog.faces) {
+        if (!face.characterMap || face.characterMap->outcome != CharacterMap::Outcome::damaged) continue;
+        const auto& file = catalog.files[face.file];
+        notes.push_back("meldrove-query: " + escapeControls(displayPath(file.directory, file.name), true) + ", face " +
+                        std::to_string(face.member) + ": damaged character map (" +
+                        (face.characterMap->damage ? face.characterMap->damage : "unreadable") +
+                        "); counted as covering nothing");
+    }
+    return notes;
+}
+
+std::string_view characterMapName(CharacterMap::Outcome outcome) {
+    switch (outcome) {
+        case CharacterMap::Outcome::unicode:
+            return "unicode";
+        case CharacterMap::Outcome::symbolOnly:
+            return "symbol";
+        case CharacterMap::Outcome::noUnicodeSubtable:
+            return "no unicode";
+        case CharacterMap::Outcome::noCmapTable:
+            return "none";
+        case CharacterMap::Outcome::damaged:
+            return "damaged";
+    }
+    return "none";
+}
+
+std::string_view characterMapNote(CharacterMap::Outcome outcome) {
+    switch (outcome) {
+        case CharacterMap::Outcome::unicode:
+            return "";
+        case CharacterMap::Outcome::symbolOnly:
+            return "symbol font: no Unicode character map";
+        case CharacterMap::Outcome::noUnicodeSubtable:
+            return "no Unicode character map";
+        case CharacterMap::Outcome::noCmapTable:
+            return "no character map";
+        case CharacterMap::Outcome::damaged:
+            return "damaged character map";
+    }
+    return "no character map";
+}
+
+}  // namespace query

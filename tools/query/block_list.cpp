@@ -1,0 +1,30 @@
+#include "query/block_list.h"
+
+#include <cstdio>
+#include <string>
+
+#include "coverage/coverage_rows.h"
+#include "query/text.h"
+
+namespace query {
+
+void writeBlockList(const ShowBlocks& request, Output& out) {
+    for (const auto& row : coverage::coverageRows()) {
+        if (!row.inBlockList && !request.all) break;
+        if (request.json) {
+            JsonObject object;
+            object.key("name").value(row.name).key("bit").value(row.rangeBit);
+            object.key("block_list").value(row.inBlockList).key("blocks").value(row.spans);
+            object.key("assigned").value(row.assignedCount);
+            out.line(object.str(), TextEncoding::utf8);
+            continue;
+        }
+        char bit[8];
+        std::snprintf(bit, sizeof bit, "%3d  ", row.rangeBit);
+        std::string text = bit + std::string(row.name);
+        if (!row.inBlockList && row.spans != row.name) text += "  (" + std::string(row.spans) + ")";
+        out.line(text, TextEncoding::bytes);
+    }
+}
+
+}  // namespace query

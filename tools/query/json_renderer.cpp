@@ -1,0 +1,80 @@
+#include "query/json_renderer.h"
+
+#include "coverage/coverage_rows.h"
+
+namespace query {
+
+namespace {
+
+template <class T>
+void valueOrNull(JsonObject& object, std::string_view key, const std::optional<T>& value) {
+    if (value) {
+        object.key(key).value(*value);
+    } else {
+        object.key(key).value(nullptr);
+    }
+}
+
+JsonObject blockObject(const coverage::BlockCoverage& block) {
+    const auto& row = coverage::coverageRows()[block.row];
+    JsonObject object;
+    object.key("name").value(row.name);
+    object.key("bit").value(row.rangeBit);
+    object.key("declared").value(block.declared);
+    object.key("covered").value(block.covered);
+    object.key("total").value(block.total);
+    if (block.firstMissing) object.key("missing").value(*block.firstMissing);
+    return object;
+}
+
+}  // namespace
+
+JsonObject faceObject(const FaceAnswer& answer) {
+    JsonObject object;
+    object.key("file").value(utf8FromFileName(answer.fileName));
+    object.key("dir").value(utf8FromFileName(systemPath(answer.directory)));
+    object.key("face").value(answer.member);
+    object.key("collection").value(inventory::isCollection(answer.format));
+    object.key("format").value(inventory::formatName(answer.format));
+    valueOrNull(object, "os2_version", answer.os2Version);
+    object.key("ranges").value(answer.ranges);
+    valueOrNull(object, "mac_name", answer.macName ? std::optional(utf8FromMacRoman(*answer.macName)) : std::nullopt);
+    valueOrNull(object, "windows_name", answer.windowsName);
+    object.key("name").value(answer.name);
+    return object;
+}
+
+void writeFaceJson(const FaceAnswer& answer, Output& out) {
+    auto object = faceObject(answer);
+    if (answer.characterMap) {
+        const auto& measured = answer.coverage;
+        object.key("cmap").value(characterMapName(*answer.characterMap));
+        std::vector<JsonObject> blocks;
+        for (const auto& block : measured.blocks) blocks.push_back(blockObject(block));
+        object.key("blocks").value(blocks);
+        if (const auto& points = measured.codePoints) {
+            JsonObject codePoints;
+            codePoints.key("covered").value(points->covered);
+            codePoints.key("total").value(points->total);
+            if (points->firstMissing) codePoints.key("missing").value(*points->firstMissing);
+            object.key("code_points").value(codePoints);
+        }
+        if (measured.near) object.key("near").value(*measured.near);
+    }
+    out.line(object.str(), TextEncoding::utf8);
+}
+
+void writeFindingsJson(const FaceAnswer& answer, Output& out) {
+    if (!answer.findings || answer.findings->empty()) return;
+    const auto object = faceObject(answer);
+    for (const auto& finding : *answer.findings) {
+        auto line = object;
+        line.key("finding").value(coverage::findingName(finding.kind));
+        line.key("bit").value(finding.bit);
+        line.key("block").value(finding.block);
+        line.key("detail").value(finding.detail);
+        out.line(line.str(), TextEncoding::utf8);
+    }
+}
+
+}  // namespace query

@@ -1,0 +1,78 @@
+#include "query/text_renderer.h"
+
+#include <array>
+#include <cstdio>
+
+#include "coverage/coverage_rows.h"
+#include "query/text.h"
+
+namespace query {
+
+namespace {
+
+std::string rowName(std::size_t row) { return std::string(coverage::coverageRows()[row].name); }
+
+std::string codePointText(char32_t codePoint) {
+    std::array<char, 16> text{};
+    std::snprintf(text.data(), text.size(), "U+%04X", static_cast<unsigned>(codePoint));
+    return text.data();
+}
+
+// "<count> missing: <first missing> ... and N more", or "none missing".
+std::string missingText(const std::vector<char32_t>& first, std::uint32_t total) {
+    if (total == 0) return "none missing";
+    std::string text = std::to_string(total) + " missing:";
+    for (const auto codePoint : first) text += " " + codePointText(codePoint);
+    if (total > first.size()) text += " and " + std::to_string(total - first.size()) + " more";
+    return text;
+}
+
+std::string coverageFields(const FaceAnswer& answer) {
+    std::string text;
+    for (const auto& block : answer.coverage.blocks) {
+        text += "\t" + rowName(block.row) + " " + std::to_string(block.covered) + "/" + std::to_string(block.total) +
+                (block.declared ? " declared" : " undeclared");
+    }
+    if (const auto& points = answer.coverage.codePoints) {
+        text += "\tcode points " + std::to_string(points->covered) + "/" + std::to_string(points->total);
+    }
+    if (answer.characterMap) {
+        const auto note = characterMapNote(*answer.characterMap);
+        if (!note.empty()) text += "\t" + std::string(note);
+    }
+    return text;
+}
+
+}  // namespace
+
+void writeFaceText(const FaceAnswer& answer, const TextSettings& settings, Output& out) {
+    const auto& measured = answer.coverage;
+    std::string text = safeLine(answer.line);
+    if (measured.near.value_or(false)) text += "\tnear: " + std::to_string(measured.missing) + " missing";
+    if (settings.coverageFields) text += coverageFields(answer);
+    out.line(text, answer.encoding);
+    // ASCII, written as the face's line is: a change of encoding would cost
+    // the output a write of its own.
+    for (const auto& block : measured.blocks) {
+        if (block.firstMissing) {
+            out.line("\t" + rowName(block.row) + ": " + missingText(*block.firstMissing, block.missing()),
+                     answer.encoding);
+        }
+    }
+    if (measured.codePoints && measured.codePoints->firstMissing) {
+        out.line("\tcode points: " + missingText(*measured.codePoints->firstMissing, measured.codePoints->missing()),
+                 answer.encoding);
+    }
+}
+
+void writeFindingsText(const FaceAnswer& answer, Output& out) {
+    if (!answer.findings) return;
+    const auto shown = safeLine(answer.line);
+    for (const auto& finding : *answer.findings) {
+        out.line(shown + "\t" + std::string(coverage::findingName(finding.kind)) + "\t" + std::to_string(finding.bit) +
+                     "\t" + finding.block + "\t" + finding.detail,
+                 answer.encoding);
+    }
+}
+
+}  // namespace query
