@@ -54,6 +54,13 @@ std::vector<std::string> registeredUserFontFiles();
 // (or it is not UTF-8). Elsewhere names are bytes, and it is the same bytes.
 std::optional<std::string> pathFromUtf8(std::string_view utf8);
 
+// How the system's sorted list box compares two lines: CompareStringA for the
+// user's locale with letters in either case alike, negative when `a` goes
+// first, positive when `b` does, zero when alike (a failure counts as
+// before, as the list box takes it). Nothing where the system has no such
+// comparison (every system but Windows).
+std::optional<int> compareAsTheListBoxDoes(std::string_view a, std::string_view b);
+
 struct FoundEntry {
     std::uint32_t attributes = 0;
     std::string fileName;  // name only, no directory

@@ -191,6 +191,8 @@ std::vector<std::string> registeredUserFontFiles() { return {}; }
 
 std::optional<std::string> pathFromUtf8(std::string_view utf8) { return std::string(utf8); }
 
+std::optional<int> compareAsTheListBoxDoes(std::string_view, std::string_view) { return std::nullopt; }
+
 struct FileSearch::State {
     Listing listing;
     std::size_t next = 0;

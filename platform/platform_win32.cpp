@@ -175,6 +175,19 @@ FileSearch::~FileSearch() {
     if (state_->handle != INVALID_HANDLE_VALUE) FindClose(state_->handle);
 }
 
+std::optional<int> compareAsTheListBoxDoes(std::string_view a, std::string_view b) {
+    const auto text = [](std::string_view s) { return s.data() ? s.data() : ""; };  // never null, even when empty
+    const auto length = [](std::string_view s) { return static_cast<int>(std::min<std::size_t>(s.size(), INT_MAX)); };
+    switch (CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, text(a), length(a), text(b), length(b))) {
+        case CSTR_EQUAL:
+            return 0;
+        case CSTR_GREATER_THAN:
+            return 1;
+        default:  // less, or a failure, which the list box also takes for less
+            return -1;
+    }
+}
+
 bool FileSearch::next(FoundEntry& entry) {
     WIN32_FIND_DATAA data;
     if (!state_->started) {

@@ -1,14 +1,10 @@
 #include "selection/result_list.h"
 
-#ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#endif
-
 #include <algorithm>
 #include <array>
-#include <climits>
 #include <cstdint>
+
+#include "platform/platform.h"
 
 namespace selection {
 
@@ -145,22 +141,10 @@ int compareInWordSort(std::string_view a, std::string_view b) {
     }
 }
 
-#ifdef _WIN32
 int compareInListOrder(std::string_view a, std::string_view b) {
-    const auto text = [](std::string_view s) { return s.data() ? s.data() : ""; };  // never null, even when empty
-    const auto length = [](std::string_view s) { return static_cast<int>(std::min<std::size_t>(s.size(), INT_MAX)); };
-    switch (CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, text(a), length(a), text(b), length(b))) {
-        case CSTR_EQUAL:
-            return 0;
-        case CSTR_GREATER_THAN:
-            return 1;
-        default:  // less, or a failure, which the list box also takes for less
-            return -1;
-    }
+    if (const auto system = platform::compareAsTheListBoxDoes(a, b)) return *system;
+    return compareInWordSort(a, b);
 }
-#else
-int compareInListOrder(std::string_view a, std::string_view b) { return compareInWordSort(a, b); }
-#endif
 
 void SortedLineList::resetContent() {
     lines_.clear();
