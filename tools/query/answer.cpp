@@ -113,36 +113,34 @@ std::vector<std::string> damageNotes(const FontCatalog& catalog) {
     return notes;
 }
 
-std::string_view characterMapName(CharacterMap::Outcome outcome) {
-    switch (outcome) {
-        case CharacterMap::Outcome::unicode:
-            return "unicode";
-        case CharacterMap::Outcome::symbolOnly:
-            return "symbol";
-        case CharacterMap::Outcome::noUnicodeSubtable:
-            return "no unicode";
-        case CharacterMap::Outcome::noCmapTable:
-            return "none";
-        case CharacterMap::Outcome::damaged:
-            return "damaged";
+namespace {
+
+// What each outcome of reading a character map is called: in JSON, and on a
+// line, where a map that gives Unicode coverage needs no word.
+struct MapKind {
+    CharacterMap::Outcome outcome;
+    std::string_view json;
+    std::string_view note;
+};
+constexpr MapKind kMapKinds[] = {
+    {CharacterMap::Outcome::unicode, "unicode", ""},
+    {CharacterMap::Outcome::symbolOnly, "symbol", "symbol font: no Unicode character map"},
+    {CharacterMap::Outcome::noUnicodeSubtable, "no unicode", "no Unicode character map"},
+    {CharacterMap::Outcome::noCmapTable, "none", "no character map"},
+    {CharacterMap::Outcome::damaged, "damaged", "damaged character map"},
+};
+
+const MapKind& kindOf(CharacterMap::Outcome outcome) {
+    for (const auto& kind : kMapKinds) {
+        if (kind.outcome == outcome) return kind;
     }
-    return "none";
+    return kMapKinds[3];  // no character map
 }
 
-std::string_view characterMapNote(CharacterMap::Outcome outcome) {
-    switch (outcome) {
-        case CharacterMap::Outcome::unicode:
-            return "";
-        case CharacterMap::Outcome::symbolOnly:
-            return "symbol font: no Unicode character map";
-        case CharacterMap::Outcome::noUnicodeSubtable:
-            return "no Unicode character map";
-        case CharacterMap::Outcome::noCmapTable:
-            return "no character map";
-        case CharacterMap::Outcome::damaged:
-            return "damaged character map";
-    }
-    return "no character map";
-}
+}  // namespace
+
+std::string_view characterMapName(CharacterMap::Outcome outcome) { return kindOf(outcome).json; }
+
+std::string_view characterMapNote(CharacterMap::Outcome outcome) { return kindOf(outcome).note; }
 
 }  // namespace query
