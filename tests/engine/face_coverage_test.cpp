@@ -116,6 +116,12 @@ TEST(FaceCoverage, NearMissesCountEverythingMissingAndAreNotMatches) {
     declared.ranges[0] = 1u << kCyrillicBit;
     EXPECT_EQ(measureFace(request, declared).near, true);
 
+    // A face that maps nothing misses everything there is, and that can be near too.
+    const CoverageRequest everything{.codePoints = {{0, fontfile::kLastCodePoint}},
+                                     .match = MatchMode::covered,
+                                     .near = fontfile::kLastCodePoint + 1};
+    EXPECT_EQ(measureFace(everything, face(false, {})).near, true);
+
     // A match is never also a near miss.
     request.match = MatchMode::covered;
     EXPECT_EQ(measureFace(request, face(false, {{0x400, 0x4FF}, {0x20AC, 0x20AC}})).near, false);

@@ -77,6 +77,57 @@ TEST(QuerySafeOutput, NoFontCanForgeALineOrSendATerminalSequence) {
                             "Red \\x1B[31m\\\\ back   (esc.ttf)"));
 }
 
+// The characters a Unicode line splitter (Python's str.splitlines, many
+// editors) ends a line at, in UTF-8.
+std::vector<std::string> splitLikeUnicode(const std::string& text) {
+    std::vector<std::string> pieces(1);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto rest = std::string_view(text).substr(i);
+        std::size_t length = 0;
+        if (std::string_view("\n\v\f\r\x1C\x1D\x1E").find(text[i]) != std::string_view::npos) length = 1;
+        for (const std::string_view end : {"\u0085", "\u2028", "\u2029"}) {
+            if (rest.starts_with(end)) length = end.size();
+        }
+        if (length == 0) {
+            pieces.back() += text[i];
+        } else {
+            pieces.emplace_back();
+            i += length - 1;
+        }
+    }
+    return pieces;
+}
+
+// Windows names and file names holding each kind of character a terminal or
+// a line splitter acts on: C1 controls (NEL, CSI, OSC), the line and
+// paragraph separators, and the bidi overrides and isolates.
+TEST(QuerySafeOutput, NoWindowsNameOrFileNameCanForgeALineForAnyReader) {
+    TempFolder fonts;
+    fonts.write("a.ttf", named({windows(u"Evil\u0085Fake Font   (forged.ttf)\u009B2J\u009D0;t")}));
+    fonts.write("b\u2028forged.ttf", named({windows(u"Sep\u2028x\u2029y")}));
+    fonts.write("c.ttf", named({windows(u"txt.\u202Eftt\u2066z\u2069")}));
+    const auto text = query({"--fonts-dir", fonts.enginePath(), "--names", "best"});
+    ASSERT_EQ(text.exitCode, 0) << text.err;
+    EXPECT_THAT(lines(text.out), ElementsAre("Evil\\u{0085}Fake Font   (forged.ttf)\\u{009B}2J\\u{009D}0;t   (a.ttf)",
+                                             "Sep\\u{2028}x\\u{2029}y   (b\\u{2028}forged.ttf)",
+                                             "txt.\\u{202E}ftt\\u{2066}z\\u{2069}   (c.ttf)"));
+    EXPECT_EQ(splitLikeUnicode(text.out).size(), 4u) << "three lines and the empty piece after the last";
+
+    const auto json = query({"--fonts-dir", fonts.enginePath(), "--json", "--coverage"});
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    const auto pieces = splitLikeUnicode(json.out);
+    ASSERT_EQ(pieces.size(), 4u);
+    std::vector<std::string> names, files;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const auto object = Json::parse(pieces[i]);  // every piece is a whole object
+        names.push_back(object["windows_name"]);
+        files.push_back(object["file"]);
+    }
+    EXPECT_THAT(names, ElementsAre("Evil\u0085Fake Font   (forged.ttf)\u009B2J\u009D0;t", "Sep\u2028x\u2029y",
+                                   "txt.\u202Eftt\u2066z\u2069"));
+    EXPECT_THAT(files, ElementsAre("a.ttf", "b\u2028forged.ttf", "c.ttf"));
+}
+
 TEST(QueryJson, EveryLineParsesBackAndEveryStringRoundTrips) {
     TempFolder fonts;
     // Mac Roman 0x8E is é; the file name is UTF-8 with quotes (no Windows

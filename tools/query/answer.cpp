@@ -97,7 +97,7 @@ void writeProgramsAnswer(const std::vector<std::size_t>& rows, const std::string
     selection::SortedLineList lines;
     selection::listMatchingFonts(inventory::fontInventory, bits, lines);
     inventory::releaseInventory();
-    for (const auto& line : lines.lines()) out.line(safeLine(line), TextEncoding::ansi);
+    for (const auto& line : lines.lines()) out.line(safeLine(line, TextEncoding::ansi), TextEncoding::ansi);
 }
 
 std::vector<std::string> damageNotes(const FontCatalog& catalog) {
@@ -105,10 +105,10 @@ std::vector<std::string> damageNotes(const FontCatalog& catalog) {
     for (const auto& face : catalog.faces) {
         if (!face.characterMap || face.characterMap->outcome != CharacterMap::Outcome::damaged) continue;
         const auto& file = catalog.files[face.file];
-        notes.push_back("meldrove-query: " + escapeControls(displayPath(file.directory, file.name), true) + ", face " +
-                        std::to_string(face.member) + ": damaged character map (" +
-                        (face.characterMap->damage ? face.characterMap->damage : "unreadable") +
-                        "); counted as covering nothing");
+        notes.push_back(
+            "meldrove-query: " + escapeControls(displayPath(file.directory, file.name), true, kFileNameEncoding) +
+            ", face " + std::to_string(face.member) + ": damaged character map (" +
+            (face.characterMap->damage ? face.characterMap->damage : "unreadable") + "); counted as covering nothing");
     }
     return notes;
 }

@@ -192,8 +192,9 @@ Problem setMinimum(ParseState& state, const OptionRow& row, Value text) {
 }
 
 Problem setNear(ParseState& state, const OptionRow& row, Value text) {
-    const auto count = text ? number(*text, fontfile::kLastCodePoint) : std::nullopt;
-    if (!count) return needs(row, "a count of missing code points, as --near 2");
+    // A face that maps nothing misses every code point there is.
+    const auto count = text ? number(*text, fontfile::kLastCodePoint + 1) : std::nullopt;
+    if (!count) return needs(row, "a count of missing code points from 0 to 1114112, as --near 2");
     state.options.request.near = *count;
     return std::nullopt;
 }
@@ -444,8 +445,13 @@ control bytes (below): every *.ttf and the first 10 members of the first 50
 )";
 
 constexpr std::string_view kClosing = R"(
-Names and file names are printed safely: bytes 0x00-0x1F and 0x7F as \xNN
-and then a backslash as \\, only on a line that holds such a byte.
+Names and file names are printed safely. On a line that holds one, a control
+character (0x00-0x1F, DEL) and a byte that is not UTF-8 print as \xNN; a C1
+control (U+0080-009F), U+2028, U+2029 or a bidi control (U+202A-202E,
+U+2066-2069) as \u{XXXX}; and then a backslash as \\. Macintosh names (mac,
+the program's answer) are raw bytes of their own encoding: only their control
+bytes are escaped. Text is for people; JSON, which writes those characters as
+\uXXXX, is the unambiguous form for scripts.
 Diagnostics about damaged fonts go to standard error.
 Exit codes: 0 done; 2 bad input (unknown block or option, missing or
 unreadable fonts folder), nothing printed on standard output; 255 when a

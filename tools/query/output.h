@@ -10,14 +10,15 @@
 #include <string_view>
 #include <vector>
 
+#include "query/text.h"
+
 namespace query {
 
-// What the bytes given to Output are. Only a Windows console tells them
-// apart: UTF-8 is converted from UTF-8, the others from the ANSI code page.
-// Files, pipes and every POSIX output receive the bytes as they are, "\n"
-// ending each line on Windows too, so that the output is the same on every
-// system.
-enum class TextEncoding { bytes, utf8, ansi };
+// Output takes text in any TextEncoding (text.h). Only a Windows console
+// tells them apart: UTF-8 is converted from UTF-8, the others from the ANSI
+// code page. Files, pipes and every POSIX output receive the bytes as they
+// are, "\n" ending each line on Windows too, so that the output is the same
+// on every system.
 
 // Where Output's buffers go, whole and in order, each in one encoding.
 // Returns false when the bytes could not be written.
@@ -68,6 +69,14 @@ std::vector<std::string> utf8Arguments(int argc, char** argv);
 // A path the engine joined with backslashes as this system writes it and
 // its file functions take it: with slashes but on Windows.
 std::string systemPath(std::string path);
+
+// How file names come from the engine: in the ANSI code page on Windows,
+// bytes (most often UTF-8) elsewhere.
+#ifdef _WIN32
+inline constexpr TextEncoding kFileNameEncoding = TextEncoding::ansi;
+#else
+inline constexpr TextEncoding kFileNameEncoding = TextEncoding::utf8;
+#endif
 
 // File names as the engine found them, in UTF-8: on Windows they come from
 // the ANSI functions in the ANSI code page; elsewhere they are bytes, which

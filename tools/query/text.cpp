@@ -1,6 +1,8 @@
 #include "query/text.h"
 
 #include <array>
+#include <cstdio>
+#include <optional>
 
 namespace query {
 namespace {
@@ -169,32 +171,84 @@ std::optional<std::u32string> decodeUtf8(std::string_view bytes) {
     return out;
 }
 
-bool needsEscape(std::string_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (byteAt(text, i) < 0x20 || byteAt(text, i) == 0x7F) return true;
+bool isEscapedCodePoint(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
+}
+
+namespace {
+
+// One character of `text` from `at` on: its bytes, and its code point when
+// it is one. Outside UTF-8 every byte is a character of its own, and only the
+// ASCII ones are code points that can need an escape.
+struct Piece {
+    std::size_t length = 1;
+    std::optional<char32_t> codePoint;  // empty for a byte that is no well-formed character
+};
+
+Piece pieceAt(std::string_view text, std::size_t at, TextEncoding encoding) {
+    const auto first = byteAt(text, at);
+    if (first < 0x80) return {1, char32_t{first}};
+    if (encoding != TextEncoding::utf8) return {1, U'\uFFFD'};  // a letter of its encoding, never escaped
+    const Lead lead = leadOf(first);
+    if (lead.length == 0 || wellFormedPrefix(text, at, lead) != lead.length) return {1, std::nullopt};
+    auto code = char32_t{first} & (0x7Fu >> lead.length);
+    for (std::size_t k = 1; k < lead.length; ++k) code = code << 6 | (byteAt(text, at + k) & 0x3Fu);
+    return {lead.length, code};
+}
+
+bool escaped(const Piece& piece) { return !piece.codePoint || isEscapedCodePoint(*piece.codePoint); }
+
+void appendByteEscape(std::string& out, std::uint8_t byte) {
+    out += "\\x";
+    out += kUpperHex[byte >> 4];
+    out += kUpperHex[byte & 0xF];
+}
+
+void appendCodePointEscape(std::string& out, char32_t code) {
+    char text[16];
+    std::snprintf(text, sizeof text, "\\u{%04X}", static_cast<unsigned>(code));
+    out += text;
+}
+
+}  // namespace
+
+bool needsEscape(std::string_view text, TextEncoding encoding) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto piece = pieceAt(text, i, encoding);
+        if (escaped(piece)) return true;
+        i += piece.length;
     }
     return false;
 }
 
-std::string escapeControls(std::string_view text, bool doubleBackslashes) {
+std::string escapeControls(std::string_view text, bool doubleBackslashes, TextEncoding encoding) {
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = byteAt(text, i);
-        if (byte < 0x20 || byte == 0x7F) {
-            out += "\\x";
-            out += kUpperHex[byte >> 4];
-            out += kUpperHex[byte & 0xF];
-        } else if (byte == '\\' && doubleBackslashes) {
-            out += "\\\\";
+    for (std::size_t i = 0; i < text.size();) {
+        const auto piece = pieceAt(text, i, encoding);
+        if (!piece.codePoint || *piece.codePoint < 0x80) {
+            if (escaped(piece)) {
+                appendByteEscape(out, byteAt(text, i));
+            } else if (text[i] == '\\' && doubleBackslashes) {
+                out += "\\\\";
+            } else {
+                out += text[i];
+            }
+        } else if (escaped(piece)) {
+            appendCodePointEscape(out, *piece.codePoint);
         } else {
-            out += text[i];
+            out.append(text.substr(i, piece.length));
         }
+        i += piece.length;
     }
     return out;
 }
 
-std::string safeLine(std::string_view line) { return escapeControls(line, needsEscape(line)); }
+std::string safeLine(std::string_view line, TextEncoding encoding) {
+    const bool unsafe = needsEscape(line, encoding);
+    return unsafe ? escapeControls(line, true, encoding) : std::string(line);
+}
 
 std::string jsonString(std::string_view utf8) {
     std::string out;
@@ -224,14 +278,17 @@ std::string jsonString(std::string_view utf8) {
             case '\t':
                 out += "\\t";
                 break;
-            default:
-                if (byte < 0x20) {
-                    out += "\\u00";  // lower case, as JSON writers commonly write it
-                    out += kLowerHex[byte >> 4];
-                    out += kLowerHex[byte & 0xF];
+            default: {
+                const auto piece = pieceAt(utf8, i, TextEncoding::utf8);
+                if (piece.codePoint && isEscapedCodePoint(*piece.codePoint)) {
+                    const auto code = *piece.codePoint;
+                    out += "\\u";  // lower case, as JSON writers commonly write it
+                    for (const int shift : {12, 8, 4, 0}) out += kLowerHex[(code >> shift) & 0xF];
                 } else {
-                    out += utf8[i];
+                    out.append(utf8.substr(i, piece.length));
                 }
+                i += piece.length - 1;
+            }
         }
     }
     out += '"';

@@ -38,23 +38,36 @@ std::string validUtf8(std::string_view bytes);
 // nothing above U+10FFFF); nothing when `bytes` are not that.
 std::optional<std::u32string> decodeUtf8(std::string_view bytes);
 
-// True when `text` holds a byte a terminal would act on: 0x00-0x1F or 0x7F.
-bool needsEscape(std::string_view text);
+// What a piece of text is: bytes of no known encoding, UTF-8, or bytes in
+// the ANSI code page (on Windows; raw bytes elsewhere).
+enum class TextEncoding { bytes, utf8, ansi };
 
-// `text` with each byte 0x00-0x1F and 0x7F written as \xNN (upper-case hex),
-// so that no name can end a line or move the cursor. With
+// What a terminal or a line splitter acts on, and what no name may print
+// raw: the C0 controls and DEL; in UTF-8 also the C1 controls (U+0080-009F:
+// NEL, CSI, OSC), the line and paragraph separators U+2028 and U+2029, the
+// bidi embeddings and overrides U+202A-202E and the isolates U+2066-2069.
+// Text in another encoding keeps its bytes 0x80-0xFF: they are letters there.
+bool isEscapedCodePoint(char32_t codePoint);
+
+// True when `text` holds such a character, or (UTF-8) a byte that is not part
+// of a well-formed sequence.
+bool needsEscape(std::string_view text, TextEncoding encoding);
+
+// `text` with each such character written as an escape: C0 controls, DEL and
+// the bytes of ill-formed UTF-8 as \xNN, the others as \u{XXXX} (upper-case
+// hex), so that no name can end a line or move the cursor. With
 // `doubleBackslashes`, a backslash becomes \\ so that the escapes cannot be
 // confused with the text; without it a Windows path stays as it reads.
-std::string escapeControls(std::string_view text, bool doubleBackslashes);
+std::string escapeControls(std::string_view text, bool doubleBackslashes, TextEncoding encoding);
 
-// A result line as it is printed: bytes 0x00-0x1F and 0x7F as \xNN, and
-// then a backslash as \\, so that no font can split a line or send a
-// terminal sequence. Lines without such bytes are printed as they are.
-std::string safeLine(std::string_view line);
+// A result line as it is printed: escaped as above, and then a backslash as
+// \\, when it holds what needs an escape; as it is otherwise.
+std::string safeLine(std::string_view line, TextEncoding encoding);
 
 // A JSON string literal, quotes included, of UTF-8 text (pass other bytes
-// through validUtf8 first: they are copied as they are). Escapes " and \ and
-// every control character U+0000-U+001F.
+// through validUtf8 first: they are copied as they are). Escapes " and \,
+// and writes every character that isEscapedCodePoint names as \uXXXX, so
+// that each line of JSON stays one line for every consumer.
 std::string jsonString(std::string_view utf8);
 
 template <class T>

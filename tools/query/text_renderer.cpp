@@ -47,7 +47,7 @@ std::string coverageFields(const FaceAnswer& answer) {
 
 void writeFaceText(const FaceAnswer& answer, const TextSettings& settings, Output& out) {
     const auto& measured = answer.coverage;
-    std::string text = safeLine(answer.line);
+    std::string text = safeLine(answer.line, answer.encoding);
     if (measured.near.value_or(false)) text += "\tnear: " + std::to_string(measured.missing) + " missing";
     if (settings.coverageFields) text += coverageFields(answer);
     out.line(text, answer.encoding);
@@ -67,7 +67,7 @@ void writeFaceText(const FaceAnswer& answer, const TextSettings& settings, Outpu
 
 void writeFindingsText(const FaceAnswer& answer, Output& out) {
     if (!answer.findings) return;
-    const auto shown = safeLine(answer.line);
+    const auto shown = safeLine(answer.line, answer.encoding);
     for (const auto& finding : *answer.findings) {
         out.line(shown + "\t" + std::string(coverage::findingName(finding.kind)) + "\t" + std::to_string(finding.bit) +
                      "\t" + finding.block + "\t" + finding.detail,

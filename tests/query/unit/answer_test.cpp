@@ -159,7 +159,8 @@ TEST(Answer, NearMissesAreAnsweredAndFindingsOnlyWhenAsked) {
 
 TEST(Answer, DamagedCharacterMapsAreNotedForEveryFaceNotOnlyTheListed) {
     EXPECT_THAT(query::damageNotes(catalog()),
-                ElementsAre("meldrove-query: " + query::escapeControls(query::systemPath("more\\pair.ttc"), true) +
+                ElementsAre("meldrove-query: " +
+                            query::escapeControls(query::systemPath("more\\pair.ttc"), true, query::kFileNameEncoding) +
                             ", face 1: damaged character map (its subtable is cut off); counted as covering nothing"));
 }
 

@@ -168,6 +168,13 @@ TEST(CommandLine, HelpIsShownUnlessAnEarlierArgumentIsWrong) {
     EXPECT_EQ(problem({"--bogus", "--help"}), "unknown option '--bogus' (see --help)");
 }
 
+// Everything there is may be missing: U+0000 to U+10FFFF.
+TEST(CommandLine, NearReachesEveryCodePointThereIs) {
+    EXPECT_EQ(options({"--match", "covered", "--near", "1114112"}).request.near, 0x110000u);
+    EXPECT_THAT(problem({"--match", "covered", "--near", "1114113"}), HasSubstr("from 0 to 1114112"));
+    EXPECT_EQ(options({"--match", "covered", "--near", "0"}).request.near, 0u);
+}
+
 TEST(CommandLine, RulesAcrossOptionsHoldInAnyOrder) {
     EXPECT_EQ(options({"--near", "2", "--match", "both"}).request.near, 2u);
     EXPECT_THAT(problem({"--near", "2"}), HasSubstr("--near counts missing characters"));

@@ -122,7 +122,8 @@ TEST(TextDecodeUtf8, DecodesWellFormedTextAndRefusesAllElse) {
 
 #ifdef MELDROVE_JSON_PARSER
 // nlohmann/json writes with error_handler_t::replace one U+FFFD per maximal
-// subpart too: an independent check of validUtf8 and jsonString together.
+// subpart too: an independent check of validUtf8 and jsonString together,
+// compared as the strings they stand for (it leaves DEL and C1 raw).
 TEST(TextValidUtf8, AgreesWithNlohmannJsonOnEveryEdgeSequence) {
     const std::vector<int> edges = {0x00, 0x0A, 0x22, 0x41, 0x5C, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xC1,
                                     0xC2, 0xDF, 0xE0, 0xE1, 0xEC, 0xED, 0xEE, 0xEF, 0xF0, 0xF1, 0xF3, 0xF4, 0xF5, 0xFF};
@@ -133,7 +134,8 @@ TEST(TextValidUtf8, AgreesWithNlohmannJsonOnEveryEdgeSequence) {
                     const auto input = bytes({a, b, c, d});
                     const auto reference =
                         nlohmann::json(input).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-                    ASSERT_EQ(jsonString(validUtf8(input)), reference) << a << " " << b << " " << c << " " << d;
+                    ASSERT_EQ(nlohmann::json::parse(jsonString(validUtf8(input))), nlohmann::json::parse(reference))
+                        << a << " " << b << " " << c << " " << d;
                 }
             }
         }
@@ -141,30 +143,75 @@ TEST(TextValidUtf8, AgreesWithNlohmannJsonOnEveryEdgeSequence) {
 }
 #endif
 
-TEST(TextEscape, EscapesExactlyTheControlBytes) {
+TEST(TextEscape, EscapesExactlyTheControlBytesOfSingleByteText) {
     for (int byte = 0; byte < 256; ++byte) {
         const bool control = byte < 0x20 || byte == 0x7F;
-        EXPECT_EQ(needsEscape("a" + bytes({byte})), control) << byte;
-        EXPECT_FALSE(needsEscape(escapeControls(bytes({byte}), false))) << byte;
+        EXPECT_EQ(needsEscape("a" + bytes({byte}), TextEncoding::ansi), control) << byte;
+        EXPECT_FALSE(needsEscape(escapeControls(bytes({byte}), false, TextEncoding::ansi), TextEncoding::ansi)) << byte;
     }
-    EXPECT_EQ(escapeControls(std::string("\0\x1B[1m\x1F\x7F", 7), false), "\\x00\\x1B[1m\\x1F\\x7F");
-    EXPECT_EQ(escapeControls("Member \r\n1", false), "Member \\x0D\\x0A1") << "a name must not split its line";
-    EXPECT_EQ(escapeControls("Caf\u00E9 \u20AC", false), "Caf\u00E9 \u20AC");
+    EXPECT_EQ(escapeControls(std::string("\0\x1B[1m\x1F\x7F", 7), false, TextEncoding::ansi),
+              "\\x00\\x1B[1m\\x1F\\x7F");
+    EXPECT_EQ(escapeControls("Member \r\n1", false, TextEncoding::ansi), "Member \\x0D\\x0A1")
+        << "a name must not split its line";
+    // Mac OS Roman and ANSI bytes from 0x80 on are letters: kept raw.
+    EXPECT_EQ(escapeControls("Caf\x8E \x9B\x85", false, TextEncoding::ansi), "Caf\x8E \x9B\x85");
 }
 
-TEST(TextEscape, DoublesBackslashesOnlyWhenAsked) {
-    EXPECT_EQ(escapeControls("C:\\Fonts\\a.ttf", false), "C:\\Fonts\\a.ttf");
-    EXPECT_EQ(escapeControls("C:\\Fonts\\a.ttf", true), "C:\\\\Fonts\\\\a.ttf");
+// In UTF-8, what a terminal or a splitter of Unicode lines acts on: C1
+// controls, the line and paragraph separators, and the bidi controls.
+TEST(TextEscape, EscapesWhatATerminalOrALineSplitterActsOnInUtf8) {
+    for (const std::uint32_t c :
+         {0x85u, 0x9Bu, 0x9Du, 0x80u, 0x9Fu, 0x2028u, 0x2029u, 0x202Au, 0x202Eu, 0x2066u, 0x2069u}) {
+        EXPECT_TRUE(isEscapedCodePoint(c)) << std::hex << c;
+    }
+    for (const std::uint32_t c :
+         {0x20u, 0x7Eu, 0xA0u, 0xE9u, 0x200Bu, 0x200Eu, 0x2027u, 0x202Fu, 0x2065u, 0x206Au, 0xFEFFu, 0x1F600u}) {
+        EXPECT_FALSE(isEscapedCodePoint(c)) << std::hex << c;
+    }
+    EXPECT_EQ(escapeControls("Fake\u0085Font \u009B2J\u2028x\u202Eevil\u2066", false, TextEncoding::utf8),
+              "Fake\\u{0085}Font \\u{009B}2J\\u{2028}x\\u{202E}evil\\u{2066}");
+    EXPECT_EQ(escapeControls("Caf\u00E9 \u20AC \U0001F600", false, TextEncoding::utf8), "Caf\u00E9 \u20AC \U0001F600");
+    // Bytes that are no character at all are shown, never passed raw.
+    EXPECT_EQ(escapeControls("a\x9B[2Jb\xC3", false, TextEncoding::utf8), "a\\x9B[2Jb\\xC3");
+    EXPECT_TRUE(needsEscape("\xE2\x80\xA8", TextEncoding::utf8));
+    EXPECT_FALSE(needsEscape("\xE2\x80\xA8", TextEncoding::ansi));
+    EXPECT_FALSE(needsEscape("Caf\u00E9", TextEncoding::utf8));
+}
+
+TEST(TextEscape, DoublesBackslashesOnlyWhenAskedOrOnALineThatNeedsAnEscape) {
+    EXPECT_EQ(escapeControls("C:\\Fonts\\a.ttf", false, TextEncoding::ansi), "C:\\Fonts\\a.ttf");
+    EXPECT_EQ(escapeControls("C:\\Fonts\\a.ttf", true, TextEncoding::ansi), "C:\\\\Fonts\\\\a.ttf");
     // Doubled, a name that spells an escape stays apart from the byte it spells.
-    EXPECT_NE(escapeControls("\\x0A", true), escapeControls("\n", true));
+    EXPECT_NE(escapeControls("\\x0A", true, TextEncoding::ansi), escapeControls("\n", true, TextEncoding::ansi));
+    EXPECT_NE(escapeControls("\\u{2028}", true, TextEncoding::utf8),
+              escapeControls("\u2028", true, TextEncoding::utf8));
+    EXPECT_EQ(safeLine("A\\B   (a.ttf)", TextEncoding::utf8), "A\\B   (a.ttf)");
+    EXPECT_EQ(safeLine("A\\B\u2029   (a.ttf)", TextEncoding::utf8), "A\\\\B\\u{2029}   (a.ttf)");
+}
+
+// The characters a Unicode line splitter (Python's str.splitlines, many
+// editors) ends a line at.
+bool splitsLines(char32_t c) {
+    return (c >= 0x0A && c <= 0x0D) || (c >= 0x1C && c <= 0x1E) || c == 0x85 || c == 0x2028 || c == 0x2029;
 }
 
 TEST(TextJson, EscapesQuotesBackslashesAndControlCharacters) {
     EXPECT_EQ(jsonString("say \"hi\" C:\\a"), R"("say \"hi\" C:\\a")");
     EXPECT_EQ(jsonString(std::string("\b\f\n\r\t\0\x1B\x1F", 8)), R"("\b\f\n\r\t\u0000\u001b\u001f")");
-    EXPECT_EQ(jsonString("\x7F Caf\u00E9 \U0001F600"), "\"\x7F Caf\u00E9 \U0001F600\"");
+    EXPECT_EQ(jsonString("\x7F Caf\u00E9 \U0001F600"), "\"\\u007f Caf\u00E9 \U0001F600\"");
+    EXPECT_EQ(jsonString("a\u0085b\u2028c\u2029d\u202Ae\u2069"), R"("a\u0085b\u2028c\u2029d\u202ae\u2069")");
+    // No string, however made, leaves a character a line splitter ends a line at.
+    for (std::uint32_t c = 0; c < 0x3000; ++c) {
+        if (c >= 0xD800 && c <= 0xDFFF) continue;
+        const auto json =
+            jsonString("x" + utf8FromUtf16be(std::vector<std::uint8_t>{std::uint8_t(c >> 8), std::uint8_t(c & 0xFF)}));
+        const auto decoded = decodeUtf8(json);
+        ASSERT_TRUE(decoded) << std::hex << c;
+        for (const auto d : *decoded) EXPECT_FALSE(splitsLines(d)) << std::hex << c << " gave " << std::uint32_t(d);
+    }
 #ifdef MELDROVE_JSON_PARSER
-    std::vector<std::string> texts = {"Caf\u00E9 \u20AC \U0001F600 \uF8FF", std::string("a\0\"\\\n\x7F", 6)};
+    std::vector<std::string> texts = {"Caf\u00E9 \u20AC \U0001F600 \uF8FF", std::string("a\0\"\\\n\x7F", 6),
+                                      "\u0085\u009B\u2028\u2029\u202B\u2067"};
     for (int byte = 0; byte < 0x80; ++byte) texts.push_back(bytes({byte}));
     for (const auto& text : texts) EXPECT_EQ(nlohmann::json::parse(jsonString(text)).get<std::string>(), text);
 #endif
