@@ -26,6 +26,22 @@ std::vector<char32_t> firstMissing(std::span<const CodePointRange> wanted, std::
     return first;
 }
 
+// The rows the face declares or maps any code point of, in row order, past
+// those the request named.
+void addTouchedRows(const CoverageRequest& request, const inventory::CatalogFace& face,
+                    std::span<const CodePointRange> covered, FaceCoverage& measured) {
+    const auto rows = coverageRows();
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        if (std::find(request.rows.begin(), request.rows.end(), index) != request.rows.end()) continue;
+        const auto& row = rows[index];
+        BlockCoverage block{.row = index,
+                            .declared = declares(face, row.rangeBit),
+                            .covered = fontfile::countCommon(row.assigned, covered),
+                            .total = row.assignedCount};
+        if (block.declared || block.covered > 0) measured.blocks.push_back(block);
+    }
+}
+
 }  // namespace
 
 bool CoverageRequest::needsCharacterMaps() const {
@@ -73,6 +89,8 @@ FaceCoverage measureFace(const CoverageRequest& request, const inventory::Catalo
         measured.missing += points.missing();
         measured.codePoints = std::move(points);
     }
+
+    if (request.everyTouchedRow) addTouchedRows(request, face, covered, measured);
 
     const bool withinNear = request.near && measured.missing <= *request.near;
     bool near = false;

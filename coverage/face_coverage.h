@@ -30,6 +30,9 @@ struct CoverageRequest {
     std::optional<std::uint32_t> near;
     // List this many of each block's (and the code points') missing code points.
     std::optional<std::size_t> missingListed;
+    // Also count, after the rows asked for, every row the face declares or
+    // maps any code point of; they only inform, and decide nothing.
+    bool everyTouchedRow = false;
 
     // Whether anything asked for needs each face's character map.
     bool needsCharacterMaps() const;
@@ -57,7 +60,7 @@ struct CodePointCoverage {
 };
 
 struct FaceCoverage {
-    std::vector<BlockCoverage> blocks;            // in the order of the request's rows
+    std::vector<BlockCoverage> blocks;            // in the order of the request's rows, then the touched ones
     std::optional<CodePointCoverage> codePoints;  // when code points were asked for
     std::uint32_t missing = 0;                    // over the blocks and the code points together
     bool listed = false;                          // a match

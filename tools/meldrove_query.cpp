@@ -26,16 +26,33 @@ namespace {
 
 using query::QueryOptions;
 
+// Exit codes: as grep has them, and one of our own for lost output.
+constexpr int kListed = 0;         // at least one font listed; an audit that found nothing
+constexpr int kNothingListed = 1;  // nothing matched; an audit's findings
 constexpr int kBadInput = 2;
+constexpr int kOutputLost = 3;  // standard output could not be written
 
 int badInput(const std::string& message) {
     std::fprintf(stderr, "meldrove-query: %s\n", message.c_str());
     return kBadInput;
 }
 
-void writeAnswers(const std::vector<query::FaceAnswer>& answers, const query::Presentation& shown, query::Output& out) {
+// Whatever the answer was, output that could not be written fails the run;
+// a reader that went away (head) only ends it early, quietly.
+int finished(query::Output& out, int code) {
+    out.flush();
+    if (out.outcome() != query::WriteOutcome::failed) return code;
+    std::fprintf(stderr, "meldrove-query: standard output could not be written\n");
+    return kOutputLost;
+}
+
+// The answers, and whether the run found what it looked for: a font to
+// list, or with --audit none of the findings.
+int writeAnswers(const std::vector<query::FaceAnswer>& answers, const query::Presentation& shown, query::Output& out) {
+    bool findings = false;
     for (const auto& answer : answers) {
         if (shown.audit) {
+            findings = findings || !answer.findings->empty();
             shown.json ? query::writeFindingsJson(answer, out) : query::writeFindingsText(answer, out);
         } else if (shown.json) {
             query::writeFaceJson(answer, out);
@@ -43,6 +60,8 @@ void writeAnswers(const std::vector<query::FaceAnswer>& answers, const query::Pr
             query::writeFaceText(answer, {.coverageFields = shown.coverageFields}, out);
         }
     }
+    if (shown.audit) return findings ? kNothingListed : kListed;
+    return answers.empty() ? kNothingListed : kListed;
 }
 
 int answer(const QueryOptions& options, query::Output& out) {
@@ -53,8 +72,9 @@ int answer(const QueryOptions& options, query::Output& out) {
 
     fontfile::setDiagnosticStream(stderr);
     if (options.programsAnswer()) {
+        // The program's exit codes: 0, or -1 from inside the reading.
         query::writeProgramsAnswer(options.request.rows, folders.front(), out);
-        return 0;
+        return finished(out, kListed);
     }
     const auto catalog =
         inventory::buildCatalog({.folders = folders,
@@ -66,8 +86,8 @@ int answer(const QueryOptions& options, query::Output& out) {
                                  .characterMaps = options.needsCharacterMaps()});
     for (const auto& note : query::damageNotes(catalog)) std::fprintf(stderr, "%s\n", note.c_str());
     const query::Naming naming{.names = options.shown.names, .fullPaths = folders.size() + files.size() > 1};
-    writeAnswers(query::answerFaces(catalog, options.request, naming, options.shown.audit), options.shown, out);
-    return 0;
+    const auto answers = query::answerFaces(catalog, options.request, naming, options.shown.audit);
+    return finished(out, writeAnswers(answers, options.shown, out));
 }
 
 }  // namespace
@@ -80,11 +100,11 @@ int main(int argc, char** argv) {
     if (const auto* bad = std::get_if<query::BadInput>(&parsed)) return badInput(bad->message);
     if (std::holds_alternative<query::ShowHelp>(parsed)) {
         out.write(query::helpText(), query::TextEncoding::bytes);
-        return 0;
+        return finished(out, kListed);
     }
     if (const auto* blocks = std::get_if<query::ShowBlocks>(&parsed)) {
         query::writeBlockList(*blocks, out);
-        return 0;
+        return finished(out, kListed);
     }
     return answer(std::get<QueryOptions>(parsed), out);
 }

@@ -91,10 +91,25 @@ TEST_F(QueryCoverage, NearListsTheFontsMissingAtMostNAndMarksThem) {
     EXPECT_THAT(declared.err, HasSubstr("--match covered"));
 }
 
-TEST_F(QueryCoverage, MissingListsTheFirstCodePointsAndHowManyMore) {
+TEST_F(QueryCoverage, MissingListsTheFirstCodePointsInRunsAndHowManyMore) {
     EXPECT_THAT(run({"--match", "covered", "--min", "50", "--missing=3", "Cyrillic"}),
                 ElementsAre("Full   (full.ttf)", "\tCyrillic: none missing", "Half   (half.ttf)",
-                            "\tCyrillic: 128 missing: U+0480 U+0481 U+0482 and 125 more"));
+                            "\tCyrillic: 128 missing: U+0480-U+0482 and 125 more"));
+    EXPECT_THAT(run({"--missing=all", "Cyrillic", "--chars", "\u0400\u04FF"}),
+                ElementsAre("Full   (full.ttf)", "\tCyrillic: none missing", "\tcode points: none missing"));
+}
+
+// What --missing prints of a font is what --codepoints takes: pasted back,
+// the font that missed them maps none of them, and one that has them all.
+TEST_F(QueryCoverage, MissingCodePointsPasteBackIntoCodepoints) {
+    const auto missing = run({"--missing=all", "--match", "covered", "--min", "0", "Cyrillic"});
+    std::string runs;
+    for (const auto& line : missing) {
+        const std::string prefix = "\tCyrillic: 253 missing: ";
+        if (line.rfind(prefix, 0) == 0) runs = line.substr(prefix.size());
+    }
+    ASSERT_EQ(runs, "U+0400-U+040F U+0413-U+04FF");
+    EXPECT_THAT(run({"--coverage", "--codepoints", runs}), ElementsAre("Full   (full.ttf)\tcode points 253/253"));
 }
 
 TEST_F(QueryCoverage, CharactersAndCodePointsMustAllBeMappedBesideTheBlocks) {
@@ -169,7 +184,7 @@ TEST(QueryAudit, ReadsBit53ByTheFontsOs2Version) {
     fonts.write("old.ttf", fontMapping("Old", {0, kKanbun, 0, 0}, kanbun, 1));
     fonts.write("new.ttf", fontMapping("New", {0, kKanbun, 0, 0}, kanbun, 4));
     const auto result = query({"--fonts-dir", fonts.enginePath(), "--audit"});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.exitCode, 1) << "findings: " << result.err;
     // The old font declares what it covers; the new one declares Phags-pa,
     // which it lacks, and Kanbun's characters are not what its bit says.
     EXPECT_THAT(lines(result.out), ElementsAre("New   (new.ttf)\tchanged\t53\tKanbun\tOS/2 version 4: Phags-pa",
@@ -197,7 +212,7 @@ TEST(QueryAudit, ReadsBit57AsAnyCodePointBeyondTheBasicPlane) {
     fonts.write("none.ttf", fontMapping("None", {kLatin, kBeyondPlane0, 0, 0}, latin));
     fonts.write("unset.ttf", fontMapping("Unset", {0, 0, 0, 0}, oneEmoji));
     const auto result = query({"--fonts-dir", fonts.enginePath(), "--audit"});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.exitCode, 1) << "findings: " << result.err;
     EXPECT_THAT(lines(result.out), ElementsAre(StartsWith("None   (none.ttf)\tsparse\t57\tSurrogates\t0/"),
                                                StartsWith("Unset   (unset.ttf)\tundeclared\t57\tSurrogates\t1/")));
 }

@@ -2,8 +2,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -136,6 +138,60 @@ TEST(QueryToolBadInput, AWindowsDirectoryTooLongForItsFontsFolderIsToldSo) {
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_THAT(run.err, HasSubstr("the Windows directory (WINDIR) is 255 characters long"));
     EXPECT_THAT(query({}, "env WINDIR=").err, HasSubstr("no Windows directory (WINDIR is not set, or empty)"));
+}
+
+// As grep has them: 0 when a font is listed, 1 when none is; an audit is
+// 0 when clean and 1 with findings, so that a font project's CI can run it.
+TEST_F(QueryTool, ExitCodesTellWhatWasFound) {
+    const auto folder = fonts.path().string();
+    EXPECT_EQ(query({"--fonts-dir", folder, "--match", "covered", "Cyrillic"}).exitCode, 1);
+    EXPECT_EQ(query({"--fonts-dir", folder, "--json", "Yi Syllables"}).exitCode, 1);
+    EXPECT_EQ(query({"--fonts-dir", folder, "--json", "Cyrillic"}).exitCode, 0);
+    EXPECT_EQ(query({"--fonts-dir", folder, "--audit", "--chars", "\u4E00"}).exitCode, 0)
+        << "no font listed, no finding";
+    EXPECT_EQ(query({"--fonts-dir", folder, "--audit"}).exitCode, 1) << "no font maps what its bits declare";
+    EXPECT_EQ(query({"--fonts-dir", folder, "--match", "covered"}).exitCode, 2);
+    // The program's answer keeps the program's code, whatever it lists.
+    EXPECT_EQ(query({"--fonts-dir", folder, "Yi Syllables"}).exitCode, 0);
+}
+
+TEST_F(QueryTool, OutputThatCannotBeWrittenFailsTheRun) {
+    for (const auto& args : {std::vector<std::string>{"--fonts-dir", fonts.path().string(), "--json"},
+                             {"--fonts-dir", fonts.path().string()},
+                             {"--help"}}) {
+        std::string command = "env -u WINDIR " + quoted(MELDROVE_QUERY);
+        for (const auto& arg : args) command += " " + quoted(arg);
+        TempFolder capture;
+        const auto err = capture.path() / "err";
+        const int status = std::system((command + " >/dev/full 2>" + quoted(err.string())).c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 3) << args.back();
+        EXPECT_EQ(querytest::text(err), "meldrove-query: standard output could not be written\n");
+    }
+}
+
+// A reader that goes away early (head) ends the run without a word, even
+// where SIGPIPE is ignored and the write fails with EPIPE instead.
+TEST_F(QueryTool, AClosedPipeEndsTheRunQuietly) {
+    TempFolder capture;
+    const auto err = capture.path() / "err";
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(ends[1], 1);
+        std::freopen(err.c_str(), "w", stderr);
+        std::signal(SIGPIPE, SIG_IGN);
+        execl(MELDROVE_QUERY, MELDROVE_QUERY, "--blocks", "--all", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(ends[1]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(querytest::text(err), "");
 }
 
 TEST(QueryToolHelp, ExplainsUsageAndExitCodes) {

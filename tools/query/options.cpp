@@ -21,6 +21,7 @@ struct ParseState {
     bool blocks = false;                               // --blocks
     bool allBlocks = false;                            // --all
     bool help = false;                                 // --help
+    bool minimumGiven = false;                         // --min
 };
 
 namespace {
@@ -82,6 +83,19 @@ std::optional<char32_t> codePoint(std::string_view text) {
         return std::nullopt;
     }
     return static_cast<char32_t>(value);
+}
+
+// The words of a list separated by commas, blanks or both, as --missing
+// prints code points and as people type them.
+std::vector<std::string_view> wordsOf(std::string_view list) {
+    std::vector<std::string_view> words;
+    constexpr std::string_view kSeparators = ", \t";
+    for (auto start = list.find_first_not_of(kSeparators); start != std::string_view::npos;) {
+        const auto end = list.find_first_of(kSeparators, start);
+        words.push_back(list.substr(start, end - start));
+        start = end == std::string_view::npos ? end : list.find_first_not_of(kSeparators, end);
+    }
+    return words;
 }
 
 // The words of a comma-separated list, empty ones included.
@@ -188,6 +202,7 @@ Problem setMinimum(ParseState& state, const OptionRow& row, Value text) {
     const auto percent = text ? number(*text, 100) : std::nullopt;
     if (!percent) return needs(row, "a whole percentage from 0 to 100");
     state.options.request.minPercent = *percent;
+    state.minimumGiven = true;
     return std::nullopt;
 }
 
@@ -200,8 +215,12 @@ Problem setNear(ParseState& state, const OptionRow& row, Value text) {
 }
 
 Problem setMissing(ParseState& state, const OptionRow&, Value text) {
+    if (text == "all") {
+        state.options.request.missingListed = kEveryMissing;
+        return std::nullopt;
+    }
     const auto count = text ? number(*text, 1u << 20) : std::optional<std::uint32_t>(kDefaultMissingListed);
-    if (!count) return "--missing=N needs a count of code points to list, as --missing=32";
+    if (!count) return "--missing=N needs a count of code points to list, as --missing=32, or all";
     state.options.request.missingListed = *count;
     return std::nullopt;
 }
@@ -272,7 +291,9 @@ constexpr OptionRow kOptions[] = {
      .section = Section::coverage,
      .help = "after each line, per named block, a TAB and\n"
              "\"<block> <covered>/<total> declared|undeclared\": the\n"
-             "block's assigned code points that the font maps",
+             "block's assigned code points that the font maps; with\n"
+             "no block named, every block the font declares or maps\n"
+             "any of",
      .apply = turnOnIn<&QueryOptions::shown, &Presentation::coverageFields>},
     {.name = "--match",
      .value = ValueKind::required,
@@ -301,7 +322,8 @@ constexpr OptionRow kOptions[] = {
      .section = Section::coverage,
      .valueName = "N",
      .help = "under each font, per block, a line that starts with a\n"
-             "TAB: its first N missing code points (default 32)",
+             "TAB: its first N missing code points (default 32, all\n"
+             "with --missing=all), in runs as --codepoints takes them",
      .apply = setMissing},
     {.name = "--chars",
      .value = ValueKind::required,
@@ -313,7 +335,8 @@ constexpr OptionRow kOptions[] = {
      .value = ValueKind::required,
      .section = Section::coverage,
      .valueName = "LIST",
-     .help = "the same for code points: U+0041,U+0400-U+04FF",
+     .help = "the same for code points: U+0041,U+0400-U+04FF or\n"
+             "U+0041 U+0400-U+04FF, as --missing prints them",
      .apply = addCodePointList},
     {.name = "--audit",
      .section = Section::coverage,
@@ -344,7 +367,7 @@ constexpr OptionRow kOptions[] = {
              "lines, every string UTF-8; with --blocks, the blocks",
      .apply = turnOnIn<&QueryOptions::shown, &Presentation::json>},
     {.name = "--help",
-     .alias = "-h",
+     .aliases = "-h /?",
      .section = Section::presentation,
      .help = "print this text",
      .apply = turnOn<&ParseState::help>},
@@ -358,10 +381,19 @@ const OptionRow& wordRow() {
     return row;
 }
 
+bool spelledAs(const OptionRow& row, std::string_view name) {
+    if (row.name == name) return true;
+    for (auto rest = row.aliases; !rest.empty();) {
+        const auto blank = rest.find(' ');
+        if (rest.substr(0, blank) == name) return true;
+        rest = blank == std::string_view::npos ? std::string_view() : rest.substr(blank + 1);
+    }
+    return false;
+}
+
 const OptionRow* optionNamed(std::string_view name) {
     for (const auto& row : kOptions) {
-        if (row.value != ValueKind::word && (row.name == name || (!row.alias.empty() && row.alias == name)))
-            return &row;
+        if (row.value != ValueKind::word && spelledAs(row, name)) return &row;
     }
     return nullptr;
 }
@@ -381,7 +413,8 @@ public:
 private:
     // One argument, and the next when it is the value of this one.
     Problem take(std::string_view arg) {
-        const bool isOption = arg.starts_with("-") && arg.size() > 1;
+        // "/?" is an option only as a whole word, as Windows programs take it.
+        const bool isOption = (arg.starts_with("-") && arg.size() > 1) || optionNamed(arg);
         if (!isOption) return wordRow().apply(state_, wordRow(), arg);
         const auto equals = arg.starts_with("--") ? arg.find('=') : std::string_view::npos;
         const auto name = arg.substr(0, equals);
@@ -417,10 +450,33 @@ private:
             return ShowBlocks{state_.allBlocks, options.shown.json};
         }
         if (state_.allBlocks) return BadInput{"--all goes with --blocks"};
-        if (options.request.near && options.request.match == MatchMode::declared) {
-            return BadInput{"--near counts missing characters: it needs --match covered or --match both"};
-        }
+        if (const auto problem = nothingToActOn()) return BadInput{*problem};
+        // Counts beside each line with nothing named: every block the face
+        // declares or maps any of.
+        options.request.everyTouchedRow = options.shown.coverageFields && !somethingToMeasure();
         return options;
+    }
+
+    bool somethingToMeasure() const {
+        return !state_.options.request.rows.empty() || !state_.options.request.codePoints.empty();
+    }
+
+    // An option that would change nothing is a mistake the user should hear of.
+    Problem nothingToActOn() const {
+        const auto& request = state_.options.request;
+        const bool byCharacters = request.match != MatchMode::declared;
+        if (request.near && !byCharacters) {
+            return "--near counts missing characters: it needs --match covered or --match both";
+        }
+        if (state_.minimumGiven && !byCharacters) {
+            return "--min is the percentage for --match covered or --match both: give one of them";
+        }
+        if (somethingToMeasure()) return std::nullopt;
+        constexpr const char* kWhat = " needs blocks, --chars or --codepoints to measure";
+        if (byCharacters)
+            return std::string("--match ") + (request.match == MatchMode::covered ? "covered" : "both") + kWhat;
+        if (request.missingListed) return std::string("--missing") + kWhat;
+        return std::nullopt;
     }
 
     const std::vector<std::string>& args_;
@@ -453,10 +509,13 @@ the program's answer) are raw bytes of their own encoding: only their control
 bytes are escaped. Text is for people; JSON, which writes those characters as
 \uXXXX, is the unambiguous form for scripts.
 Diagnostics about damaged fonts go to standard error.
-Exit codes: 0 done; 2 bad input (unknown block or option, missing or
-unreadable fonts folder), nothing printed on standard output; 255 when a
-font's table directory is cut off before its name table (the engine's
-"Read failed on table #N").
+Exit codes: 0 when a font is listed (with --audit: when nothing is found);
+1 when none is (with --audit: findings); 2 bad input (an unknown block or
+option, an option with nothing to act on, a fonts folder that cannot be
+read), nothing printed on standard output; 3 when standard output could not
+be written. A reader that closes the pipe early ends the run quietly. The
+program's answer exits 0, or 255 when a font's table directory is cut off
+before its name table (the engine's "Read failed on table #N").
 )";
 
 struct SectionText {
@@ -538,7 +597,9 @@ bool QueryOptions::needsCharacterMaps() const {
 
 std::variant<std::vector<CodePointRange>, std::string> parseCodePoints(std::string_view list) {
     std::vector<CodePointRange> runs;
-    for (const auto item : commaSeparated(list)) {
+    const auto items = wordsOf(list);
+    if (items.empty()) return std::string("no code point in '") + std::string(list) + "'";
+    for (const auto item : items) {
         const auto dash = item.find('-');
         const auto first = codePoint(item.substr(0, dash));
         const auto last = dash == std::string_view::npos ? first : codePoint(item.substr(dash + 1));

@@ -28,6 +28,7 @@ namespace query {
 enum class NameChoice { mac, windows, best };
 
 inline constexpr std::size_t kDefaultMissingListed = 32;
+inline constexpr std::size_t kEveryMissing = static_cast<std::size_t>(-1);  // --missing=all
 
 // Which fonts to read: what the catalog is asked for.
 struct FontSources {
@@ -86,8 +87,8 @@ enum class Section { listing, fonts, coverage, presentation };
 struct ParseState;
 
 struct OptionRow {
-    std::string_view name;   // "--fonts-dir"; for the word row what --help calls it
-    std::string_view alias;  // another spelling ("-h"), or empty
+    std::string_view name;     // "--fonts-dir"; for the word row what --help calls it
+    std::string_view aliases;  // other spellings, separated by blanks ("-h /?"), or none
     ValueKind value = ValueKind::none;
     Section section = Section::listing;
     std::string_view valueName;  // "DIR", "declared|covered|both"

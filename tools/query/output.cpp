@@ -1,6 +1,7 @@
 #include "query/output.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <utility>
 
@@ -17,8 +18,10 @@ namespace query {
 
 Sink fileSink(std::FILE* file) {
     return [file](std::string_view bytes, TextEncoding) {
+        errno = 0;
         const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-        return std::fflush(file) == 0 && written;
+        if (std::fflush(file) == 0 && written) return WriteOutcome::written;
+        return errno == EPIPE ? WriteOutcome::closed : WriteOutcome::failed;
     };
 }
 
@@ -51,7 +54,7 @@ void Output::flush() {
 }
 
 void Output::deliver(std::string_view bytes) {
-    if (!failed_ && !sink_(bytes, encoding_)) failed_ = true;
+    if (outcome_ == WriteOutcome::written) outcome_ = sink_(bytes, encoding_);
 }
 
 std::string systemPath(std::string path) {
@@ -98,10 +101,7 @@ bool writeFile(HANDLE file, std::string_view bytes) {
     return true;
 }
 
-bool writeStandardOutput(std::string_view bytes, TextEncoding encoding) {
-    std::fflush(stdout);  // what printf left in the C runtime goes first
-    const HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return false;
+bool writeToHandle(HANDLE handle, std::string_view bytes, TextEncoding encoding) {
     DWORD mode = 0;
     // A file or a pipe gets the bytes as the tool made them, "\n" ending each
     // line, so that its output is the same on every system.
@@ -112,6 +112,15 @@ bool writeStandardOutput(std::string_view bytes, TextEncoding encoding) {
         bytes.remove_prefix(piece.size());
     }
     return true;
+}
+
+WriteOutcome writeStandardOutput(std::string_view bytes, TextEncoding encoding) {
+    std::fflush(stdout);  // what printf left in the C runtime goes first
+    const HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return WriteOutcome::failed;
+    if (writeToHandle(handle, bytes, encoding)) return WriteOutcome::written;
+    const auto error = GetLastError();
+    return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE ? WriteOutcome::closed : WriteOutcome::failed;
 }
 
 std::string utf8FromWide(const wchar_t* text) {

@@ -20,9 +20,14 @@ namespace query {
 // are, "\n" ending each line on Windows too, so that the output is the same
 // on every system.
 
+enum class WriteOutcome {
+    written,
+    closed,  // the reader went away (a pipe closed early, as by head): nothing more is wanted
+    failed,  // the bytes could not be written (a full disk)
+};
+
 // Where Output's buffers go, whole and in order, each in one encoding.
-// Returns false when the bytes could not be written.
-using Sink = std::function<bool(std::string_view bytes, TextEncoding encoding)>;
+using Sink = std::function<WriteOutcome(std::string_view bytes, TextEncoding encoding)>;
 
 // Writes with fwrite and flushes the stream, whatever the encoding.
 Sink fileSink(std::FILE* file);
@@ -43,8 +48,10 @@ public:
     // `text` and "\n".
     void line(std::string_view text, TextEncoding encoding);
     void flush();
-    // True once the sink has failed; later output is dropped.
-    bool failed() const { return failed_; }
+    // What became of the output: once a write was not written, later output
+    // is dropped.
+    WriteOutcome outcome() const { return outcome_; }
+    bool failed() const { return outcome_ != WriteOutcome::written; }
 
 private:
     void deliver(std::string_view bytes);
@@ -52,7 +59,7 @@ private:
     Sink sink_;
     std::string buffer_;
     TextEncoding encoding_ = TextEncoding::bytes;
-    bool failed_ = false;
+    WriteOutcome outcome_ = WriteOutcome::written;
 };
 
 // The process's standard output, created on first use and flushed when the

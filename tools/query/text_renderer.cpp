@@ -18,11 +18,18 @@ std::string codePointText(char32_t codePoint) {
     return text.data();
 }
 
-// "<count> missing: <first missing> ... and N more", or "none missing".
+// "<count> missing: <runs of the first missing> ... and N more", or "none
+// missing". The runs read as --codepoints takes them: U+0460-U+0469 U+04FF.
 std::string missingText(const std::vector<char32_t>& first, std::uint32_t total) {
     if (total == 0) return "none missing";
     std::string text = std::to_string(total) + " missing:";
-    for (const auto codePoint : first) text += " " + codePointText(codePoint);
+    for (std::size_t i = 0; i < first.size();) {
+        auto last = i;
+        while (last + 1 < first.size() && first[last + 1] == first[last] + 1) ++last;
+        text += " " + codePointText(first[i]);
+        if (last > i) text += "-" + codePointText(first[last]);
+        i = last + 1;
+    }
     if (total > first.size()) text += " and " + std::to_string(total - first.size()) + " more";
     return text;
 }

@@ -97,7 +97,7 @@ std::string rendered(const std::vector<FaceAnswer>& answers, void (*render)(cons
     {
         query::Output out([&](std::string_view bytes, query::TextEncoding) {
             text += bytes;
-            return true;
+            return query::WriteOutcome::written;
         });
         for (const auto& a : answers) render(a, out);
     }
@@ -109,7 +109,7 @@ std::string text(const std::vector<FaceAnswer>& answers, bool coverageFields = f
     {
         query::Output out([&](std::string_view bytes, query::TextEncoding) {
             written += bytes;
-            return true;
+            return query::WriteOutcome::written;
         });
         for (const auto& a : answers) query::writeFaceText(a, {.coverageFields = coverageFields}, out);
     }
@@ -187,7 +187,7 @@ TEST(TextRenderer, MissingCodePointsOnLinesOfTheirOwn) {
     request.codePoints.clear();
     EXPECT_EQ(text(answerFaces(catalog(), request, {}, false)),
               "Beta   (b.ttf)\n\tCyrillic: none missing\n"
-              "Pair Two  (pair.ttc)\n\tCyrillic: 253 missing: U+0400 U+0401 and 251 more\n");
+              "Pair Two  (pair.ttc)\n\tCyrillic: 253 missing: U+0400-U+0401 and 251 more\n");
 }
 
 TEST(TextRenderer, ControlBytesInANameCannotSplitTheLine) {

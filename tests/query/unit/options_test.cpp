@@ -37,10 +37,10 @@ const std::map<std::string_view, std::vector<std::string>> kExamples = {
     {"--formats", {"--formats", "otf,ttf"}},
     {"--all-members", {"--all-members"}},
     {"--coverage", {"--coverage"}},
-    {"--match", {"--match", "both"}},
-    {"--min", {"--min", "5"}},
-    {"--near", {"--near=2", "--match", "covered"}},
-    {"--missing", {"--missing=3"}},
+    {"--match", {"--match", "both", "Greek"}},
+    {"--min", {"--min", "5", "--match", "covered", "Greek"}},
+    {"--near", {"--near=2", "--match", "covered", "--chars", "x"}},
+    {"--missing", {"--missing=3", "Greek"}},
     {"--chars", {"--chars", "é"}},
     {"--codepoints", {"--codepoints", "U+0041"}},
     {"--audit", {"--audit"}},
@@ -71,8 +71,10 @@ TEST(OptionTable, EveryRowParsesAndAppearsInTheHelp) {
         EXPECT_FALSE(std::holds_alternative<BadInput>(parsed))
             << row.name << ": " << std::get_if<BadInput>(&parsed)->message;
         EXPECT_THAT(help, HasSubstr(std::string(row.name))) << row.name;
-        if (!row.alias.empty()) {
-            EXPECT_EQ(parseCommandLine({std::string(row.alias)}).index(), parsed.index()) << row.alias;
+        if (row.name == "--help") {
+            for (const auto* alias : {"-h", "/?"}) {
+                EXPECT_TRUE(std::holds_alternative<ShowHelp>(parseCommandLine({alias}))) << alias;
+            }
         }
         if (row.value == ValueKind::required || row.value == ValueKind::optional) {
             EXPECT_THAT(help, HasSubstr(std::string(row.valueName))) << row.name;
@@ -99,9 +101,10 @@ TEST(OptionTable, HelpLinesStartInOneColumnAndFitATerminal) {
 }
 
 TEST(CommandLine, EachOptionLandsInItsGroup) {
-    const auto o = options({"--fonts-dir", "a", "--fonts-dir=b", "--user-fonts", "--formats", "OTF,ttf,otf",
-                            "--all-members", "--match", "covered", "--min", "40", "--near", "7", "--missing", "--names",
-                            "windows", "--json", "--coverage", "--audit"});
+    const auto o =
+        options({"--fonts-dir", "a",       "--fonts-dir=b", "--user-fonts", "--formats", "OTF,ttf,otf", "--all-members",
+                 "--match",     "covered", "--min",         "40",           "--near",    "7",           "--missing",
+                 "--names",     "windows", "--json",        "--coverage",   "--audit",   "Greek"});
     EXPECT_THAT(o.sources.folders, ElementsAre("a", "b"));
     EXPECT_TRUE(o.sources.userFonts);
     EXPECT_THAT(o.sources.formats, ElementsAre(inventory::FontFormat::otf, inventory::FontFormat::ttf));
@@ -143,8 +146,9 @@ TEST(CommandLine, CharactersAndCodePointsAreOneSortedSet) {
 // A value follows "=" or is the next argument; --missing takes one only
 // after "=", so that a block can follow it.
 TEST(CommandLine, ValuesFollowAnEqualsSignOrComeNext) {
-    EXPECT_EQ(options({"--min=30"}).request.minPercent, 30u);
-    EXPECT_EQ(options({"--missing=0"}).request.missingListed, 0u);
+    EXPECT_EQ(options({"--min=30", "--match=both", "Greek"}).request.minPercent, 30u);
+    EXPECT_EQ(options({"--missing=0", "Greek"}).request.missingListed, 0u);
+    EXPECT_EQ(options({"--missing=all", "Greek"}).request.missingListed, query::kEveryMissing);
     EXPECT_THAT(options({"--missing", "Greek"}).request.rows, ElementsAre(coverage::findCoverageRow("Greek")));
     EXPECT_THAT(problem({"--missing=x"}), HasSubstr("--missing=N needs a count"));
     EXPECT_EQ(problem({"--min"}), "--min needs a whole percentage from 0 to 100");
@@ -170,13 +174,32 @@ TEST(CommandLine, HelpIsShownUnlessAnEarlierArgumentIsWrong) {
 
 // Everything there is may be missing: U+0000 to U+10FFFF.
 TEST(CommandLine, NearReachesEveryCodePointThereIs) {
-    EXPECT_EQ(options({"--match", "covered", "--near", "1114112"}).request.near, 0x110000u);
-    EXPECT_THAT(problem({"--match", "covered", "--near", "1114113"}), HasSubstr("from 0 to 1114112"));
-    EXPECT_EQ(options({"--match", "covered", "--near", "0"}).request.near, 0u);
+    EXPECT_EQ(options({"--match", "covered", "--near", "1114112", "Greek"}).request.near, 0x110000u);
+    EXPECT_THAT(problem({"--match", "covered", "--near", "1114113", "Greek"}), HasSubstr("from 0 to 1114112"));
+    EXPECT_EQ(options({"--match", "covered", "--near", "0", "Greek"}).request.near, 0u);
+}
+
+// An option that would change nothing is refused rather than ignored.
+TEST(CommandLine, AnOptionWithNothingToActOnIsBadInput) {
+    EXPECT_THAT(problem({"--min", "50", "Greek"}), HasSubstr("--min is the percentage for --match covered"));
+    EXPECT_THAT(problem({"--missing"}), HasSubstr("--missing needs blocks, --chars or --codepoints"));
+    EXPECT_THAT(problem({"--match", "covered"}), HasSubstr("--match covered needs blocks"));
+    EXPECT_THAT(problem({"--match", "both", "--near", "3"}), HasSubstr("--match both needs blocks"));
+    EXPECT_EQ(problem({"--match", "declared"}), "(accepted)");
+    // --coverage alone counts every block each face declares or maps.
+    EXPECT_TRUE(options({"--coverage"}).request.everyTouchedRow);
+    EXPECT_FALSE(options({"--coverage", "Greek"}).request.everyTouchedRow);
+    EXPECT_FALSE(options({"--coverage", "--chars", "x"}).request.everyTouchedRow);
+}
+
+TEST(CommandLine, CodePointsMaySeparateByBlanksOrCommas) {
+    EXPECT_THAT(options({"--codepoints", " U+0041-U+0043 U+0400,\tU+0401 , 42 "}).request.codePoints,
+                ElementsAre(fontfile::CodePointRange{0x41, 0x43}, fontfile::CodePointRange{0x400, 0x401}));
+    EXPECT_THAT(problem({"--codepoints", " , "}), HasSubstr("no code point"));
 }
 
 TEST(CommandLine, RulesAcrossOptionsHoldInAnyOrder) {
-    EXPECT_EQ(options({"--near", "2", "--match", "both"}).request.near, 2u);
+    EXPECT_EQ(options({"--near", "2", "Greek", "--match", "both"}).request.near, 2u);
     EXPECT_THAT(problem({"--near", "2"}), HasSubstr("--near counts missing characters"));
     EXPECT_THAT(problem({"--near", "2", "--match", "declared"}), HasSubstr("--near counts missing characters"));
     EXPECT_EQ(problem({"--all"}), "--all goes with --blocks");

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +12,10 @@
 #include <iterator>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -26,7 +31,7 @@ struct Recorded {
     std::vector<Write> writes;
     Output out{[this](std::string_view bytes, TextEncoding encoding) {
         writes.push_back({std::string(bytes), encoding});
-        return true;
+        return query::WriteOutcome::written;
     }};
 };
 
@@ -71,15 +76,44 @@ TEST(TextOutput, FlushesWholeWritesInOneEncodingEachAndNothingEmpty) {
 }
 
 TEST(TextOutput, FailedSinkIsReportedAndNotCalledAgain) {
-    int calls = 0;
-    Output out([&calls](std::string_view, TextEncoding) { return ++calls < 0; });
-    out.line("lost", TextEncoding::bytes);
-    EXPECT_FALSE(out.failed());
-    out.flush();
-    out.line("also lost", TextEncoding::bytes);
-    out.flush();
-    EXPECT_TRUE(out.failed());
-    EXPECT_EQ(calls, 1);
+    for (const auto outcome : {query::WriteOutcome::failed, query::WriteOutcome::closed}) {
+        int calls = 0;
+        Output out([&](std::string_view, TextEncoding) {
+            ++calls;
+            return outcome;
+        });
+        out.line("lost", TextEncoding::bytes);
+        EXPECT_FALSE(out.failed());
+        out.flush();
+        out.line("also lost", TextEncoding::bytes);
+        out.flush();
+        EXPECT_TRUE(out.failed());
+        EXPECT_EQ(out.outcome(), outcome);
+        EXPECT_EQ(calls, 1);
+    }
+}
+
+// A pipe whose reader has gone is told apart from a disk that is full.
+TEST(TextOutput, AFileSinkTellsAClosedPipeFromAFailedWrite) {
+#ifndef _WIN32
+    std::FILE* full = std::fopen("/dev/full", "wb");
+    ASSERT_NE(full, nullptr);
+    EXPECT_EQ(query::fileSink(full)("x", TextEncoding::bytes), query::WriteOutcome::failed);
+    std::fclose(full);
+
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    const auto previous = std::signal(SIGPIPE, SIG_IGN);  // as when a shell ignores it: the write fails with EPIPE
+    std::FILE* pipeFile = fdopen(ends[1], "wb");
+    EXPECT_EQ(query::fileSink(pipeFile)("x", TextEncoding::bytes), query::WriteOutcome::closed);
+    std::fclose(pipeFile);
+    std::signal(SIGPIPE, previous);
+#endif
+    std::FILE* temporary = std::tmpfile();
+    ASSERT_NE(temporary, nullptr);
+    EXPECT_EQ(query::fileSink(temporary)("x", TextEncoding::bytes), query::WriteOutcome::written);
+    std::fclose(temporary);
 }
 
 // What standardOutput() printed before the engine's std::exit from deep
