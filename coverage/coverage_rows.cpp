@@ -100,10 +100,13 @@ class RowBuilder {
 public:
     void begin() {
         extents_.push_back({runs_.size(), 0});
+        nameExtents_.push_back({names_.size(), 0});
         count_ = 0;
     }
 
     void add(const UnicodeBlockData& block) {
+        names_.push_back(block.name);
+        ++nameExtents_.back().count;
         for (const auto& run : assignedRuns(block)) {
             auto& extent = extents_.back();
             if (extent.count > 0 && runs_.back().last + 1 == run.first) {
@@ -118,9 +121,12 @@ public:
 
     std::uint32_t count() const { return count_; }
 
-    // Spans into the runs, once every row is in.
+    // Spans into the runs and the block names, once every row is in.
     std::span<const CodePointRange> runsOf(std::size_t row) const {
         return std::span<const CodePointRange>(runs_).subspan(extents_[row].start, extents_[row].count);
+    }
+    std::span<const std::string_view> namesOf(std::size_t row) const {
+        return std::span<const std::string_view>(names_).subspan(nameExtents_[row].start, nameExtents_[row].count);
     }
 
 private:
@@ -130,6 +136,8 @@ private:
     };
     std::vector<CodePointRange> runs_;
     std::vector<Extent> extents_;
+    std::vector<std::string_view> names_;
+    std::vector<Extent> nameExtents_;
     std::uint32_t count_ = 0;
 };
 
@@ -179,7 +187,7 @@ void addExtraRow(RowBuilder& builder, std::vector<CoverageRow>& rows, const Extr
     std::sort(blocks.begin(), blocks.end(), [](const auto* a, const auto* b) { return a->first < b->first; });
     builder.begin();
     for (const auto* block : blocks) builder.add(*block);
-    rows.push_back({extra.name, extra.bit, false, {}, builder.count(), extra.blocks});
+    rows.push_back({extra.name, extra.bit, false, {}, builder.count(), extra.blocks, {}});
 }
 
 Rows buildRows() {
@@ -189,6 +197,7 @@ Rows buildRows() {
     for (std::size_t i = 0; i < built.rows.size(); ++i) {
         auto& row = built.rows[i];
         row.assigned = built.builder.runsOf(i);
+        row.blocks = built.builder.namesOf(i);
         auto& first = built.firstOfBit[static_cast<std::size_t>(row.rangeBit)];
         if (!first) first = i;
     }

@@ -20,7 +20,8 @@ struct CoverageRow {
     bool inBlockList;  // row i of unicodeBlockTable when true, i being its index in coverageRows()
     std::span<const fontfile::CodePointRange> assigned;  // ascending; runs neither touch nor overlap
     std::uint32_t assignedCount;
-    std::string_view spans;  // the Unicode blocks counted, as Blocks.txt names them
+    std::string_view spans;  // the Unicode blocks counted, as Blocks.txt names them, in a line of text
+    std::span<const std::string_view> blocks;  // the same blocks one by one, in code point order
     // The bit declares the row as a whole rather than each of its code
     // points: a font sets it rightly when it maps any one of them.
     bool declaredByAny = false;

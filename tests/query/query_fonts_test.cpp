@@ -183,6 +183,19 @@ TEST(QueryJson, BlocksAreListedToo) {
     EXPECT_EQ(Json::parse(rows[8])["bit"], 9);
     EXPECT_EQ(Json::parse(rows[8])["assigned"], 256);
     EXPECT_EQ(Json::parse(rows[79])["block_list"], false);
+    // The blocks a row counts, one string each, in code point order.
+    EXPECT_EQ(Json::parse(rows[8])["blocks"], Json::array({"Cyrillic"}));
+    for (const auto& row : rows) {
+        const auto object = Json::parse(row);
+        if (object["name"] == "Byzantine Musical Symbols") {
+            EXPECT_EQ(object["blocks"],
+                      Json::array({"Byzantine Musical Symbols", "Musical Symbols", "Ancient Greek Musical Notation"}));
+        }
+        if (object["name"] == "Surrogates") {
+            EXPECT_EQ(object["blocks"][0], "Linear B Syllabary");
+            EXPECT_GT(object["blocks"].size(), 100u);
+        }
+    }
     EXPECT_THAT(lines(query({"--blocks", "--all"}).out), ::testing::Contains(" 53  Phags-pa"));
 }
 

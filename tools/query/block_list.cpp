@@ -14,7 +14,7 @@ void writeBlockList(const ShowBlocks& request, Output& out) {
         if (request.json) {
             JsonObject object;
             object.key("name").value(row.name).key("bit").value(row.rangeBit);
-            object.key("block_list").value(row.inBlockList).key("blocks").value(row.spans);
+            object.key("block_list").value(row.inBlockList).key("blocks").value(row.blocks);
             object.key("assigned").value(row.assignedCount);
             out.line(object.str(), TextEncoding::utf8);
             continue;

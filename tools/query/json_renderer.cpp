@@ -38,6 +38,11 @@ JsonObject faceObject(const FaceAnswer& answer) {
     object.key("format").value(inventory::formatName(answer.format));
     valueOrNull(object, "os2_version", answer.os2Version);
     object.key("ranges").value(answer.ranges);
+    std::vector<int> bits;
+    for (int bit = 0; bit < 128; ++bit) {
+        if ((answer.ranges[static_cast<std::size_t>(bit / 32)] >> (bit % 32)) & 1u) bits.push_back(bit);
+    }
+    object.key("declared_bits").value(bits);
     valueOrNull(object, "mac_name", answer.macName ? std::optional(utf8FromMacRoman(*answer.macName)) : std::nullopt);
     valueOrNull(object, "windows_name", answer.windowsName);
     object.key("name").value(answer.name);

@@ -216,10 +216,12 @@ TEST(JsonRenderer, EveryFaceKeyAndTheMeasuredOnesWhenMapsWereRead) {
     const auto answers = answerFaces(catalog(), request, {}, false);
     const auto json = rendered(answers, query::writeFaceJson);
     EXPECT_THAT(
-        json, HasSubstr("{\"file\":\"b.ttf\",\"dir\":\"fonts\",\"face\":0,\"collection\":false,\"format\":"
-                        "\"ttf\",\"os2_version\":4,\"ranges\":[512,0,0,0],\"mac_name\":\"Beta\",\"windows_"
-                        "name\":\"Beta W\",\"name\":\"Beta\",\"cmap\":\"unicode\",\"blocks\":[{\"name\":"
-                        "\"Cyrillic\",\"bit\":9,\"declared\":true,\"covered\":256,\"total\":256,\"missing\":[]}]}\n"));
+        json,
+        HasSubstr(
+            "{\"file\":\"b.ttf\",\"dir\":\"fonts\",\"face\":0,\"collection\":false,\"format\":"
+            "\"ttf\",\"os2_version\":4,\"ranges\":[512,0,0,0],\"declared_bits\":[9],\"mac_name\":\"Beta\",\"windows_"
+            "name\":\"Beta W\",\"name\":\"Beta\",\"cmap\":\"unicode\",\"blocks\":[{\"name\":"
+            "\"Cyrillic\",\"bit\":9,\"declared\":true,\"covered\":256,\"total\":256,\"missing\":[]}]}\n"));
     // Without character maps, only the face's own keys.
     auto unmeasured = answers;
     for (auto& a : unmeasured) a.characterMap.reset();
