@@ -112,6 +112,29 @@ TEST_F(QueryCoverage, MissingCodePointsPasteBackIntoCodepoints) {
     EXPECT_THAT(run({"--coverage", "--codepoints", runs}), ElementsAre("Full   (full.ttf)\tcode points 253/253"));
 }
 
+// Pasted text: its line breaks and tabs are not characters to find, from the
+// command line, from standard input or from a UTF-16 file.
+TEST_F(QueryCoverage, TextFromAnywhereLeavesOutLineBreaksAndTabs) {
+    EXPECT_THAT(run({"--chars", "\u0410\u0411\n\t\u0412\r\n"}),
+                ElementsAre("Claims   (claims.ttf)", "Full   (full.ttf)", "Half   (half.ttf)"));
+    TempFolder text;
+    text.write("paste.txt", Bytes{0xFF, 0xFE, 0x10, 0x04, '\n', 0, '\t', 0, 0x12, 0x04});  // "А\n\tВ" in UTF-16LE
+    text.write("lines.txt", Bytes{0xD0, 0x90, '\n', 0xD0, 0x91, '\r', '\n'});              // "А\nБ\r\n" in UTF-8
+    EXPECT_THAT(run({"--coverage", "--chars-file", (text.path() / "paste.txt").string()}),
+                ElementsAre("Claims   (claims.ttf)\tcode points 2/2", "Full   (full.ttf)\tcode points 2/2",
+                            "Half   (half.ttf)\tcode points 2/2"));
+    const auto fromStandardInput =
+        query({"--fonts-dir", fonts.enginePath(), "--chars-file", "-", "--coverage"},
+              "cat " + querytest::quoted((text.path() / "lines.txt").string()) + " | env -u WINDIR -u LOCALAPPDATA");
+    EXPECT_EQ(fromStandardInput.exitCode, 0) << fromStandardInput.err;
+    EXPECT_THAT(lines(fromStandardInput.out),
+                ElementsAre("Claims   (claims.ttf)\tcode points 2/2", "Full   (full.ttf)\tcode points 2/2",
+                            "Half   (half.ttf)\tcode points 2/2"));
+    const auto nothing = query({"--fonts-dir", fonts.enginePath(), "--chars", "\r\n"});
+    EXPECT_EQ(nothing.exitCode, 2);
+    EXPECT_THAT(nothing.err, HasSubstr("no character that a font draws"));
+}
+
 TEST_F(QueryCoverage, CharactersAndCodePointsMustAllBeMappedBesideTheBlocks) {
     EXPECT_THAT(run({"--chars", "\xD0\x81"}), ElementsAre("Full   (full.ttf)", "Half   (half.ttf)"));  // Ё, U+0401
     EXPECT_THAT(run({"--chars", "A\xD0\x81"}), ElementsAre("Full   (full.ttf)"));

@@ -9,6 +9,7 @@
 #include "coverage/unicode_data.h"
 #include "platform/ascii.h"
 #include "query/text.h"
+#include "query/text_input.h"
 
 namespace query {
 
@@ -233,9 +234,28 @@ Problem addCodePoints(ParseState& state, const OptionRow& row,
     return std::nullopt;
 }
 
+constexpr const char* kNothingDrawn = ": the text holds no character that a font draws";
+
 Problem addCharacters(ParseState& state, const OptionRow& row, Value text) {
     if (!text || text->empty()) return needs(row, "some text");
-    return addCodePoints(state, row, codePointsOfText(*text));
+    auto parsed = codePointsOfText(*text);
+    if (const auto* runs = std::get_if<std::vector<CodePointRange>>(&parsed); runs && runs->empty()) {
+        return std::string(row.name) + kNothingDrawn;
+    }
+    return addCodePoints(state, row, std::move(parsed));
+}
+
+Problem addCharactersOfFile(ParseState& state, const OptionRow& row, Value path) {
+    if (!path || path->empty()) return needs(row, "a file, or - for standard input");
+    const auto bytes = readTextFile(*path);
+    if (bytes.index() == 1)
+        return std::string(row.name) + ": cannot read '" + std::string(*path) + "': " + std::get<1>(bytes);
+    const auto text = decodeTextFile(std::get<0>(bytes));
+    if (const auto* why = std::get_if<std::string>(&text)) return std::string(row.name) + ": " + *why;
+    const auto runs = drawnCodePoints(std::get<std::u32string>(text));
+    if (runs.empty()) return std::string(row.name) + kNothingDrawn;
+    state.codePoints.insert(state.codePoints.end(), runs.begin(), runs.end());
+    return std::nullopt;
 }
 
 Problem addCodePointList(ParseState& state, const OptionRow& row, Value list) {
@@ -329,8 +349,17 @@ constexpr OptionRow kOptions[] = {
      .value = ValueKind::required,
      .section = Section::coverage,
      .valueName = "TEXT",
-     .help = "only fonts whose character map holds every character",
+     .help = "only fonts whose character map holds every character\n"
+             "but control and format characters (line breaks, tabs,\n"
+             "ZWJ, ZWNJ, direction marks), which no font draws",
      .apply = addCharacters},
+    {.name = "--chars-file",
+     .value = ValueKind::required,
+     .section = Section::coverage,
+     .valueName = "FILE",
+     .help = "the same for the text of FILE (- for standard input):\n"
+             "UTF-8, or UTF-16 with a byte order mark",
+     .apply = addCharactersOfFile},
     {.name = "--codepoints",
      .value = ValueKind::required,
      .section = Section::coverage,
@@ -614,9 +643,7 @@ std::variant<std::vector<CodePointRange>, std::string> parseCodePoints(std::stri
 std::variant<std::vector<CodePointRange>, std::string> codePointsOfText(std::string_view utf8) {
     const auto text = decodeUtf8(utf8);
     if (!text) return std::string("the text is not UTF-8");
-    std::vector<CodePointRange> runs;
-    for (const auto codePoint : *text) runs.push_back({codePoint, codePoint});
-    return fontfile::sortedAndMerged(std::move(runs));
+    return drawnCodePoints(*text);
 }
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) { return Parser(args).run(); }

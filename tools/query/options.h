@@ -112,7 +112,7 @@ std::string helpText();
 // in either case), or why not.
 std::variant<std::vector<fontfile::CodePointRange>, std::string> parseCodePoints(std::string_view list);
 
-// The code points of UTF-8 text, or why not.
+// The code points of UTF-8 text that a font draws (see isDrawn), or why not.
 std::variant<std::vector<fontfile::CodePointRange>, std::string> codePointsOfText(std::string_view utf8);
 
 }  // namespace query

@@ -6,6 +6,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <variant>
@@ -26,6 +28,16 @@ using query::ValueKind;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
+// A file of a few characters to look for.
+std::string textFile() {
+    static const auto path = [] {
+        const auto file = std::filesystem::temp_directory_path() / "meldrove-options-test.txt";
+        std::ofstream(file, std::ios::binary) << "Text\n";
+        return file.string();
+    }();
+    return path;
+}
+
 // A command line that each row accepts, alone or with what it needs: a row
 // added to the table without one here fails the first test.
 const std::map<std::string_view, std::vector<std::string>> kExamples = {
@@ -42,6 +54,7 @@ const std::map<std::string_view, std::vector<std::string>> kExamples = {
     {"--near", {"--near=2", "--match", "covered", "--chars", "x"}},
     {"--missing", {"--missing=3", "Greek"}},
     {"--chars", {"--chars", "é"}},
+    {"--chars-file", {"--chars-file", textFile()}},
     {"--codepoints", {"--codepoints", "U+0041"}},
     {"--audit", {"--audit"}},
     {"--names", {"--names", "best"}},
