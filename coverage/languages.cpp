@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <limits>
+#include <bit>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -46,7 +47,7 @@ std::uint32_t countOf(std::span<const CodePointRange> runs) {
     return n;
 }
 
-bool maps(std::span<const CodePointRange> mapped, char32_t c) {
+bool mapsCodePoint(std::span<const CodePointRange> mapped, char32_t c) {
     const auto at =
         std::partition_point(mapped.begin(), mapped.end(), [c](const CodePointRange& r) { return r.last < c; });
     return at != mapped.end() && at->first <= c;
@@ -58,7 +59,7 @@ bool mapsDecomposition(std::span<const CodePointRange> mapped, char32_t c) {
     const auto decomposition = fullCanonicalDecomposition(c);
     const auto parts = decomposition.codePoints();
     if (parts.size() == 1 && parts[0] == c) return false;
-    return std::all_of(parts.begin(), parts.end(), [&](char32_t part) { return maps(mapped, part); });
+    return std::all_of(parts.begin(), parts.end(), [&](char32_t part) { return mapsCodePoint(mapped, part); });
 }
 
 // Calls onMissing(first, last) for each run of `required` code points that
@@ -87,15 +88,94 @@ bool forEachMissingRun(std::span<const CodePointRange> required, std::span<const
     return true;
 }
 
-// A requirement shared by every language whose sets give it.
+// The quick test of every language looks at the Basic Multilingual Plane,
+// where nearly every language's letters lie, 64 code points at a time: a
+// requirement holds there the words of the plane it touches, each with the
+// bits of the code points it needs, and a face the bits of all it maps.
+constexpr char32_t kPlaneSize = 0x10000;
+constexpr std::size_t kWordBits = 64;
+constexpr std::size_t kPlaneWords = kPlaneSize / kWordBits;
+
+struct PlaneWord {
+    std::uint16_t index;  // code points index * 64 to index * 64 + 63
+    std::uint64_t bits;
+};
+
+// Calls f(word, bits) for each word of the plane that `run` (inside the
+// plane) touches, with the bits of the run's code points in it.
+template <typename F>
+void forEachWord(CodePointRange run, F f) {
+    for (auto first = run.first;;) {
+        const auto word = first / kWordBits;
+        const auto last = std::min<char32_t>(run.last, static_cast<char32_t>(word * kWordBits + kWordBits - 1));
+        const auto width = last - first + 1;
+        const auto ones = width == kWordBits ? ~std::uint64_t{0} : (std::uint64_t{1} << width) - 1;
+        f(word, ones << (first % kWordBits));
+        if (last == run.last) return;
+        first = last + 1;
+    }
+}
+
+// The words of the plane that `runs` touch, and the runs above the plane.
+void splitAtPlane(std::span<const CodePointRange> runs, std::vector<PlaneWord>& words,
+                  std::vector<CodePointRange>& above) {
+    for (const auto& run : runs) {
+        if (run.last >= kPlaneSize) above.push_back({std::max(run.first, kPlaneSize), run.last});
+        if (run.first >= kPlaneSize) continue;
+        forEachWord({run.first, std::min<char32_t>(run.last, kPlaneSize - 1)},
+                    [&](std::size_t word, std::uint64_t bits) {
+                        if (!words.empty() && words.back().index == word) {
+                            words.back().bits |= bits;
+                        } else {
+                            words.push_back({static_cast<std::uint16_t>(word), bits});
+                        }
+                    });
+    }
+}
+
+// What a face maps, for the one call of the quick test: the plane as bits
+// (8 KiB, on the stack), above it the face's runs.
+class MappedCodePoints {
+public:
+    explicit MappedCodePoints(std::span<const CodePointRange> mapped) : mapped_(mapped) {
+        for (const auto& run : mapped) {
+            if (run.first >= kPlaneSize) break;
+            forEachWord({run.first, std::min<char32_t>(run.last, kPlaneSize - 1)},
+                        [this](std::size_t word, std::uint64_t bits) { plane_[word] |= bits; });
+        }
+    }
+
+    // The bits of `needed` that the face does not map.
+    std::uint64_t lacking(const PlaneWord& needed) const { return needed.bits & ~plane_[needed.index]; }
+
+    bool maps(char32_t c) const {
+        return c < kPlaneSize ? ((plane_[c / kWordBits] >> (c % kWordBits)) & 1) != 0 : mapsCodePoint(mapped_, c);
+    }
+
+    std::span<const CodePointRange> runs() const { return mapped_; }
+
+private:
+    std::array<std::uint64_t, kPlaneWords> plane_{};
+    std::span<const CodePointRange> mapped_;
+};
+
+// A requirement shared by every language whose sets give it. The quick test
+// checks a requirement by what it adds to the largest one before it that it
+// holds (its parent), tested before it: most languages of a script add a
+// few letters to another's.
 struct Requirement {
     std::vector<CodePointRange> required;
+    std::uint32_t count = 0;
     std::vector<std::string_view> scripts;
     std::vector<std::uint16_t> languages;  // indices into languages()
+    std::optional<std::size_t> parent;     // an index before this one in its level
+    // What it requires beyond its parent, in the plane and above it.
+    std::vector<PlaneWord> planeBeyondParent;
+    std::vector<CodePointRange> aboveBeyondParent;
 };
 
 struct LanguageTable {
-    std::array<std::vector<Requirement>, 2> requirements;  // by level
+    std::array<std::vector<Requirement>, 2> requirements;  // by level, fewest required code points first
     std::vector<Language> languages;
 };
 
@@ -129,6 +209,29 @@ std::vector<CodePointRange> merged(std::vector<CodePointRange> a, const std::vec
     return fontfile::sortedAndMerged(std::move(a));
 }
 
+bool holds(std::span<const CodePointRange> outer, std::span<const CodePointRange> inner) {
+    return forEachMissingRun(inner, outer, [](char32_t, char32_t) { return false; });
+}
+
+// Orders a level's requirements by size and gives each its parent.
+void linkRequirements(std::vector<Requirement>& level) {
+    for (auto& requirement : level) requirement.count = countOf(requirement.required);
+    std::stable_sort(level.begin(), level.end(),
+                     [](const Requirement& a, const Requirement& b) { return a.count < b.count; });
+    for (std::size_t i = 0; i < level.size(); ++i) {
+        auto& requirement = level[i];
+        requirement.scripts = scriptsOf(requirement.required);
+        auto beyondParent = requirement.required;
+        for (auto j = i; j-- > 0;) {
+            if (!holds(requirement.required, level[j].required)) continue;
+            requirement.parent = j;
+            beyondParent = withoutRuns(requirement.required, level[j].required);
+            break;
+        }
+        splitAtPlane(beyondParent, requirement.planeBeyondParent, requirement.aboveBeyondParent);
+    }
+}
+
 // A set the reader refuses requires nothing, and a language that requires
 // nothing is supported by no face (LanguageCoverage::supported); the
 // generator and the tests make sure that every set is read.
@@ -142,30 +245,29 @@ LanguageTable buildTable() {
     auto& [baseLevel, auxiliaryLevel] = table.requirements;
     std::map<std::uint16_t, std::size_t> baseOf;
     std::map<std::pair<std::uint16_t, std::uint16_t>, std::size_t> auxiliaryOf;
-    std::vector<std::pair<std::size_t, std::size_t>> chosen;
     const auto locales = cldrLocales();
     for (std::size_t i = 0; i < locales.size(); ++i) {
         const auto& locale = locales[i];
-        auto [base, newBase] = baseOf.try_emplace(locale.mainSet, baseLevel.size());
+        const auto [base, newBase] = baseOf.try_emplace(locale.mainSet, baseLevel.size());
         if (newBase) baseLevel.push_back({bySet[locale.mainSet]});
-        auto [auxiliary, newAuxiliary] =
+        const auto [auxiliary, newAuxiliary] =
             auxiliaryOf.try_emplace({locale.mainSet, locale.auxiliarySet}, auxiliaryLevel.size());
         if (newAuxiliary) auxiliaryLevel.push_back({merged(bySet[locale.mainSet], bySet[locale.auxiliarySet])});
         baseLevel[base->second].languages.push_back(static_cast<std::uint16_t>(i));
         auxiliaryLevel[auxiliary->second].languages.push_back(static_cast<std::uint16_t>(i));
-        chosen.emplace_back(base->second, auxiliary->second);
     }
-    for (auto& level : table.requirements) {
-        for (auto& requirement : level) requirement.scripts = scriptsOf(requirement.required);
+    // Complete and in their final order, the requirements stay put: the
+    // languages can point into them.
+    std::vector<std::array<const Requirement*, 2>> chosen(locales.size());
+    for (std::size_t level = 0; level < table.requirements.size(); ++level) {
+        linkRequirements(table.requirements[level]);
+        for (const auto& requirement : table.requirements[level]) {
+            for (const auto language : requirement.languages) chosen[language][level] = &requirement;
+        }
     }
-    // The requirements are complete and stay put: the languages can point
-    // into them.
-    const auto view = [](const Requirement& r) {
-        return LanguageRequirement{r.required, countOf(r.required), r.scripts};
-    };
+    const auto view = [](const Requirement* r) { return LanguageRequirement{r->required, r->count, r->scripts}; };
     for (std::size_t i = 0; i < locales.size(); ++i) {
-        table.languages.push_back({locales[i].tag, locales[i].name, view(baseLevel[chosen[i].first]),
-                                   view(auxiliaryLevel[chosen[i].second])});
+        table.languages.push_back({locales[i].tag, locales[i].name, view(chosen[i][0]), view(chosen[i][1])});
     }
     return table;
 }
@@ -254,23 +356,51 @@ LanguageCoverage measureLanguage(const Language& language, LanguageLevel level, 
 
 LanguageSet supportedLanguages(std::span<const CodePointRange> mapped, LanguageLevel level,
                                DecomposedForms decomposed) {
-    const auto writesAll = [&](char32_t first, char32_t last) {
+    const MappedCodePoints face(mapped);
+    const auto writesDecomposed = [&](char32_t c) {
         if (decomposed == DecomposedForms::notCounted) return false;
-        for (auto c = first;; ++c) {
-            if (!mapsDecomposition(mapped, c)) return false;
-            if (c == last) return true;
-        }
+        const auto decomposition = fullCanonicalDecomposition(c);
+        const auto parts = decomposition.codePoints();
+        return (parts.size() > 1 || parts[0] != c) &&
+               std::all_of(parts.begin(), parts.end(), [&](char32_t part) { return face.maps(part); });
     };
+    const auto writesWord = [&](const PlaneWord& word) {
+        auto lacking = face.lacking(word);
+        for (; lacking != 0; lacking &= lacking - 1) {  // each bit lacking, lowest first
+            const auto bit = static_cast<char32_t>(std::countr_zero(lacking));
+            if (!writesDecomposed(static_cast<char32_t>(word.index * kWordBits) + bit)) return false;
+        }
+        return true;
+    };
+    const auto writesAbove = [&](const CodePointRange& run) {
+        return forEachMissingRun(std::span(&run, 1), face.runs(), [&](char32_t first, char32_t last) {
+            for (auto c = first;; ++c) {
+                if (!writesDecomposed(c)) return false;
+                if (c == last) return true;
+            }
+        });
+    };
+    const auto& requirements = languageTable().requirements[static_cast<std::size_t>(level)];
+    // Indexed by requirement, of which there are no more than languages.
+    LanguageSet passed;
     LanguageSet supported;
-    for (const auto& requirement : languageTable().requirements[static_cast<std::size_t>(level)]) {
-        if (requirement.required.empty() || !forEachMissingRun(requirement.required, mapped, writesAll)) continue;
-        for (const auto language : requirement.languages) supported.set(language);
+    for (std::size_t r = 0; r < requirements.size(); ++r) {
+        const auto& requirement = requirements[r];
+        if (requirement.required.empty() || (requirement.parent && !passed[*requirement.parent])) continue;
+        const auto& words = requirement.planeBeyondParent;
+        const auto& above = requirement.aboveBeyondParent;
+        if (!std::all_of(words.begin(), words.end(), writesWord) ||
+            !std::all_of(above.begin(), above.end(), writesAbove)) {
+            continue;
+        }
+        passed[r] = true;
+        for (const auto language : requirement.languages) supported[language] = true;
     }
     return supported;
 }
 
 bool coversCharacter(std::span<const CodePointRange> mapped, char32_t c, DecomposedForms decomposed) {
-    return maps(mapped, c) || (decomposed == DecomposedForms::counted && mapsDecomposition(mapped, c));
+    return mapsCodePoint(mapped, c) || (decomposed == DecomposedForms::counted && mapsDecomposition(mapped, c));
 }
 
 }  // namespace coverage

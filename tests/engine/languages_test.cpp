@@ -282,6 +282,9 @@ TEST(SupportedLanguages, AgreeWithMeasuringEachLanguage) {
         {{0x20, 0x24F}, {0x300, 0x36F}, {0x1E00, 0x1EFF}},
         {{0x20, 0x7E}, {0x400, 0x4FF}},
         {{0x20, 0x7E}, {0x1100, 0x11FF}, {0x3130, 0x318F}},
+        // Runs that touch but were not merged, and the plane above the first.
+        {{0x20, 0x40}, {0x41, 0x5A}, {0x5B, 0x7E}, {0x1E900, 0x1E94B}, {0x1E950, 0x1E959}},
+        {{0x20, 0x7E}, {0x1E900, 0x1E920}, {0x1E921, 0x1E95F}},
         requiredRuns(language("ko"), LanguageLevel::base),
         requiredRuns(language("ja"), LanguageLevel::auxiliary),
         {{0, fontfile::kLastCodePoint}},
@@ -304,7 +307,9 @@ TEST(SupportedLanguages, AgreeWithMeasuringEachLanguage) {
     EXPECT_EQ(coverage::supportedLanguages({}, LanguageLevel::base, DecomposedForms::counted).count(), 0u);
     EXPECT_EQ(coverage::supportedLanguages(faces.back(), LanguageLevel::auxiliary, DecomposedForms::notCounted).count(),
               753u);
-    const auto korean = coverage::supportedLanguages(faces[6], LanguageLevel::base, DecomposedForms::notCounted);
+    const auto adlam = findLanguage("ff-Adlm").value();
+    EXPECT_TRUE(coverage::supportedLanguages(faces[7], LanguageLevel::base, DecomposedForms::notCounted).test(adlam));
+    const auto korean = coverage::supportedLanguages(faces[8], LanguageLevel::base, DecomposedForms::notCounted);
     EXPECT_TRUE(korean.test(findLanguage("ko").value()));
     // With the Jamo alone, the syllables are written from their parts.
     const auto jamo = coverage::supportedLanguages(faces[5], LanguageLevel::base, DecomposedForms::counted);
