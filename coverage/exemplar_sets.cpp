@@ -1,6 +1,7 @@
 #include "coverage/exemplar_sets.h"
 
 #include <cstdint>
+#include <utility>
 
 namespace coverage {
 
@@ -137,52 +138,37 @@ private:
     std::optional<char32_t> escape() {
         const auto letter = decodeUtf8();
         if (!letter) return std::nullopt;
+        if (const auto control = controlEscape(*letter)) return control;
         std::optional<char32_t> value;
-        switch (*letter) {
-            case 'u':
-                if (followedBy('{')) {
-                    ++position_;
-                    value = bracedHex();
-                } else {
-                    value = hexDigits(4, false);
-                    if (value && *value >= kFirstSurrogate && *value < kFirstTrailSurrogate) value = trail(*value);
-                }
-                break;
-            case 'U':
-                value = hexDigits(8, false);
-                break;
-            case 'x':
-                if (followedBy('{')) {
-                    ++position_;
-                    value = bracedHex();
-                } else {
-                    value = hexDigits(2, true);
-                }
-                break;
-            case 'a':
-                return 0x07;
-            case 'b':
-                return 0x08;
-            case 'e':
-                return 0x1B;
-            case 'f':
-                return 0x0C;
-            case 'n':
-                return 0x0A;
-            case 'r':
-                return 0x0D;
-            case 't':
-                return 0x09;
-            case 'v':
-                return 0x0B;
-            default:
-                // Other letters and digits are escapes of other meanings
-                // (\p, \N, octal ones), not characters.
-                if (isAsciiLetterOrDigit(*letter)) return std::nullopt;
-                return letter;
+        if ((*letter == 'u' || *letter == 'x') && followedBy('{')) {
+            ++position_;
+            value = bracedHex();
+        } else if (*letter == 'u') {
+            value = hexDigits(4, false);
+            if (value && *value >= kFirstSurrogate && *value < kFirstTrailSurrogate) value = trail(*value);
+        } else if (*letter == 'U') {
+            value = hexDigits(8, false);
+        } else if (*letter == 'x') {
+            value = hexDigits(2, true);
+        } else if (isAsciiLetterOrDigit(*letter)) {
+            // Other letters and digits are escapes of other meanings (\p,
+            // \N, octal ones), not characters.
+            return std::nullopt;
+        } else {
+            return letter;
         }
         if (!value || *value > fontfile::kLastCodePoint || isSurrogate(*value)) return std::nullopt;
         return value;
+    }
+
+    // \a \b \e \f \n \r \t \v.
+    static std::optional<char32_t> controlEscape(char32_t letter) {
+        constexpr std::pair<char32_t, char32_t> kControls[] = {{'a', 0x07}, {'b', 0x08}, {'e', 0x1B}, {'f', 0x0C},
+                                                               {'n', 0x0A}, {'r', 0x0D}, {'t', 0x09}, {'v', 0x0B}};
+        for (const auto& [escaped, control] : kControls) {
+            if (letter == escaped) return control;
+        }
+        return std::nullopt;
     }
 
     // The code point of a lead surrogate escape and the \uXXXX trail one
