@@ -94,9 +94,10 @@ LanguageCoverage measureLanguage(const Language& language, LanguageLevel level,
 // One bit for each language of languages(), in its order.
 using LanguageSet = std::bitset<kCldrLocaleCount>;
 
-// Every language that a face mapping `mapped` supports at `level`. Each
-// distinct requirement is tested once, and stops at its first code point
-// missing: the quick question for every language of every face.
+// Every language that a face mapping `mapped` supports at `level`: the quick
+// question for every language of every face. Each distinct requirement is
+// tested once, by what it adds to a smaller one it holds, and stops at the
+// first word of code points with one missing; nothing is allocated.
 LanguageSet supportedLanguages(std::span<const fontfile::CodePointRange> mapped, LanguageLevel level,
                                DecomposedForms decomposed);
 
