@@ -20,7 +20,15 @@
 #            code points of the pinned Unicode version, from npm packages it
 #            installs into build/unicode-data (the build and the tests use
 #            the committed file)
-.PHONY: run test query build deps clean fuzz fuzz-build fuzz-seeds fuzz-merge fuzz-coverage bench unicode-data
+# make language-data
+#            rewrites coverage/language_data.cpp, the languages of the
+#            pinned CLDR version with their exemplar sets and English names,
+#            and coverage/character_data.cpp, the Unicode properties their
+#            rule needs (case, decompositions, Cf, Mn, Script), from npm
+#            packages it installs into build/language-data (the build and the
+#            tests use the committed files)
+.PHONY: run test query build deps clean fuzz fuzz-build fuzz-seeds fuzz-merge fuzz-coverage bench unicode-data \
+  language-data
 
 FUZZ_TIME ?= 180
 FUZZ_SEED_FONTS ?= /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf \
@@ -88,3 +96,6 @@ bench:
 
 unicode-data:
 	scripts/make-unicode-data
+
+language-data:
+	scripts/make-language-data

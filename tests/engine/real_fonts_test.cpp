@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "coverage/coverage_rows.h"
+#include "coverage/languages.h"
 #include "engine_test_helpers.h"
 #include "fontfile/code_points.h"
 #include "inventory/font_catalog.h"
@@ -137,6 +138,47 @@ TEST_F(RealFonts, CharacterMapsCoverWhatAnIndependentReaderCounts) {
             EXPECT_EQ(fontfile::countCommon(row.assigned, map.covered), counted[face]) << e.block << ", face " << face;
         }
     }
+}
+
+// What each font's character map covers of a few languages, and how many
+// languages of the 753 it supports. Counted once by an independent route:
+// fontTools 4.38's best cmap (glyph 0 left out) against a Python reading of
+// the CLDR 48.2.0 JSON with the simple uppercase and categories of Debian's
+// UnicodeData.txt.
+TEST_F(RealFonts, LanguagesAreCoveredAsAnIndependentCountHasThem) {
+    using coverage::LanguageLevel;
+    struct Expected {
+        const char* tag;
+        LanguageLevel level;
+        std::uint32_t total, dejaVu, microHei;
+    };
+    const Expected expected[] = {
+        {"vi", LanguageLevel::base, 178, 178, 178},      {"yo", LanguageLevel::base, 77, 77, 72},
+        {"yo", LanguageLevel::auxiliary, 87, 87, 82},    {"hi", LanguageLevel::base, 67, 0, 0},
+        {"ko", LanguageLevel::base, 11172, 0, 11172},    {"ko", LanguageLevel::auxiliary, 11994, 0, 11927},
+        {"zh", LanguageLevel::auxiliary, 3675, 0, 3675}, {"el", LanguageLevel::auxiliary, 182, 182, 69},
+        {"ar", LanguageLevel::base, 45, 45, 0},
+    };
+    const auto catalog = inventory::buildCatalog({.folders = {folder_.enginePath()}, .characterMaps = true});
+    ASSERT_EQ(catalog.faces.size(), 3u);
+    const auto& dejaVu = catalog.faces[0].characterMap.value().covered;
+    const auto& microHei = catalog.faces[1].characterMap.value().covered;
+    for (const auto& e : expected) {
+        const auto& language = coverage::languages()[coverage::findLanguage(e.tag).value()];
+        const auto none = coverage::DecomposedForms::notCounted;
+        const auto inDejaVu = coverage::measureLanguage(language, e.level, dejaVu, none);
+        const auto inMicroHei = coverage::measureLanguage(language, e.level, microHei, none);
+        EXPECT_EQ(inDejaVu.total, e.total) << e.tag;
+        EXPECT_EQ(inDejaVu.covered, e.dejaVu) << e.tag;
+        EXPECT_EQ(inMicroHei.covered, e.microHei) << e.tag;
+    }
+    const auto supported = [](const std::vector<fontfile::CodePointRange>& mapped, LanguageLevel level) {
+        return coverage::supportedLanguages(mapped, level, coverage::DecomposedForms::notCounted).count();
+    };
+    EXPECT_EQ(supported(dejaVu, LanguageLevel::base), 618u);
+    EXPECT_EQ(supported(dejaVu, LanguageLevel::auxiliary), 611u);
+    EXPECT_EQ(supported(microHei, LanguageLevel::base), 490u);
+    EXPECT_EQ(supported(microHei, LanguageLevel::auxiliary), 415u);
 }
 
 }  // namespace
