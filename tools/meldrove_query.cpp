@@ -21,6 +21,7 @@
 #include "query/output.h"
 #include "query/report.h"
 #include "query/text.h"
+#include "query/version.h"
 #include "selection/coverage_rows.h"
 #include "selection/matching.h"
 #include "selection/unicode_data.h"
@@ -34,7 +35,7 @@ constexpr int kBadInput = 2;
 
 constexpr const char* kHelp = R"(Usage: meldrove-query [OPTION ...] [BLOCK ...]
        meldrove-query --blocks [--all] [--json]
-       meldrove-query --help
+       meldrove-query --help | --version
 
 Lists the fonts of a fonts folder whose OS/2 Unicode ranges declare every
 named block (every font without one), one line a font, sorted as the Windows
@@ -100,6 +101,7 @@ How they are shown:
   --json             JSON Lines: one object per font, in the order of the
                      lines, every string UTF-8; with --blocks, the blocks
   --help             print this text
+  --version          print "meldrove-query <version>" and what it rests on
 
 Names and file names are printed safely: bytes 0x00-0x1F and 0x7F as \xNN
 and then a backslash as \\, only on a line that holds such a byte.
@@ -259,6 +261,10 @@ int main(int argc, char** argv) {
         std::string help = kHelp;
         help.replace(help.find("@UNICODE@"), 9, selection::kUnicodeVersion);
         out.write(help, TextEncoding::bytes);
+        return 0;
+    }
+    if (std::holds_alternative<query::ShowVersion>(parsed)) {
+        out.write(query::versionText(), TextEncoding::bytes);
         return 0;
     }
     if (const auto* blocks = std::get_if<query::ShowBlocks>(&parsed)) {

@@ -122,6 +122,7 @@ public:
         for (at_ = 0; at_ < args_.size(); ++at_) {
             const std::string_view arg = args_[at_];
             if (arg == "--help" || arg == "-h") return ShowHelp{};
+            if (arg == "--version") return ShowVersion{};
             if (arg == "--blocks") {
                 blocks_ = true;
             } else if (arg.starts_with("--")) {
