@@ -38,8 +38,7 @@ RELEASE_URL ?= https://example.invalid/meldrove/releases/download/v{version}
 HOMEPAGE ?= https://example.invalid/meldrove
 # The time of the commit: the zip's entries carry it, and the compiler and
 # linker take it for any time they would write.
-SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null)
-export SOURCE_DATE_EPOCH
+dist: export SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null)
 FUZZ_SEED_FONTS ?= /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf \
   /usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf /usr/share/fonts/truetype/wqy/wqy-microhei.ttc
 

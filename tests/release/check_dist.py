@@ -142,7 +142,8 @@ def check_winget(folder, version, url, digest, programs):
         missing = REQUIRED[kind] - document.keys()
         check(not missing, f"winget {kind}: missing {sorted(missing)}")
         check(document.get("ManifestVersion") == "1.6.0", f"winget {kind}: ManifestVersion")
-        check(document.get("PackageVersion") == version, f"winget {kind}: PackageVersion {document.get('PackageVersion')!r}")
+        packaged = document.get("PackageVersion")
+        check(packaged == version, f"winget {kind}: PackageVersion {packaged!r}")
         identifier = document.get("PackageIdentifier")
         check(isinstance(identifier, str) and PACKAGE_IDENTIFIER.match(identifier), f"winget {kind}: identifier")
     if manifests.keys() != REQUIRED.keys():
@@ -153,7 +154,8 @@ def check_winget(folder, version, url, digest, programs):
     installer = manifests["installer"]
     check(installer.get("InstallerType") == "zip", "winget: InstallerType")
     check(installer.get("NestedInstallerType") == "portable", "winget: NestedInstallerType")
-    nested = {f.get("RelativeFilePath"): f.get("PortableCommandAlias") for f in installer.get("NestedInstallerFiles", [])}
+    files = installer.get("NestedInstallerFiles", [])
+    nested = {f.get("RelativeFilePath"): f.get("PortableCommandAlias") for f in files}
     check(nested == PROGRAMS, f"winget: NestedInstallerFiles {nested}")
     check(set(nested) <= programs, "winget: a nested file the zip lacks")
     installers = installer["Installers"]
