@@ -21,6 +21,7 @@
 #include "query/output.h"
 #include "query/sources.h"
 #include "query/text_renderer.h"
+#include "query/version.h"
 
 namespace {
 
@@ -100,6 +101,10 @@ int main(int argc, char** argv) {
     if (const auto* bad = std::get_if<query::BadInput>(&parsed)) return badInput(bad->message);
     if (std::holds_alternative<query::ShowHelp>(parsed)) {
         out.write(query::helpText(), query::TextEncoding::bytes);
+        return finished(out, kListed);
+    }
+    if (std::holds_alternative<query::ShowVersion>(parsed)) {
+        out.write(query::versionText(), query::TextEncoding::bytes);
         return finished(out, kListed);
     }
     if (const auto* blocks = std::get_if<query::ShowBlocks>(&parsed)) {

@@ -16,6 +16,7 @@
 #include "app/resource.h"
 #include "font_writer.h"
 #include "inventory/font_inventory.h"
+#include "meldrove_version.h"
 #include "selection/matching.h"
 #include "selection/result_list.h"
 #include "selection/unicode_blocks.h"
@@ -376,6 +377,8 @@ protected:
         ASSERT_NE(about, nullptr);
         EXPECT_EQ(driver::windowText(about), "Quorrel");
         EXPECT_EQ(GetWindow(about, GW_OWNER), main_);
+        EXPECT_EQ(driver::windowText(FindWindowExA(about, nullptr, "Static", nullptr)),
+                  "Meldrove, version " MELDROVE_VERSION);
 
         close(about);
         ASSERT_TRUE(driver::waitFor([&] { return !IsWindow(about); }, 5000));

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "font_writer.h"
+#include "meldrove_version.h"
 #include "query_run.h"
 
 namespace {
@@ -200,6 +201,32 @@ TEST(QueryToolHelp, ExplainsUsageAndExitCodes) {
     EXPECT_THAT(run.out, HasSubstr("Usage: meldrove-query [OPTION ...] [BLOCK ...]"));
     EXPECT_THAT(run.out, HasSubstr("Unicode 17.0.0"));
     EXPECT_THAT(run.out, HasSubstr("Exit codes"));
+}
+
+// Scripts read the first line; it needs no fonts folder, nor WINDIR, and
+// wins over what follows it, as --help does.
+TEST(QueryToolVersion, PrintsTheToolAndItsVersionFirstOnStandardOutput) {
+    TempFolder empty;
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--version"}, {"--fonts-dir", (empty.path() / "missing").string(), "--version", "Klingon", "--help"}}) {
+        const auto run = query(args);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        const auto printed = lines(run.out);
+        ASSERT_FALSE(printed.empty());
+        EXPECT_EQ(printed[0], "meldrove-query " MELDROVE_VERSION);
+        EXPECT_THAT(printed, ::testing::Contains("Unicode 17.0.0 blocks and assigned code points"));
+    }
+    EXPECT_THAT(query({"--help"}).out, HasSubstr("--version "));
+}
+
+TEST(QueryToolVersion, IsAWholeArgumentOnly) {
+    for (const char* arg : {"--versions", "-version", "--Version"}) {
+        const auto run = query({arg});
+        EXPECT_EQ(run.exitCode, 2) << arg;
+        EXPECT_EQ(run.out, "") << arg;
+        EXPECT_THAT(run.err, HasSubstr("unknown option")) << arg;
+    }
 }
 
 TEST(QueryToolDamagedFonts, ReportsOnStandardErrorAndListsTheRest) {

@@ -22,6 +22,7 @@ struct ParseState {
     bool blocks = false;                               // --blocks
     bool allBlocks = false;                            // --all
     bool help = false;                                 // --help
+    bool version = false;                              // --version
     bool minimumGiven = false;                         // --min
 };
 
@@ -400,6 +401,10 @@ constexpr OptionRow kOptions[] = {
      .section = Section::presentation,
      .help = "print this text",
      .apply = turnOn<&ParseState::help>},
+    {.name = "--version",
+     .section = Section::presentation,
+     .help = "print \"meldrove-query <version>\" and what it rests on",
+     .apply = turnOn<&ParseState::version>},
 };
 
 // ---- The parser ---------------------------------------------------------------------
@@ -435,6 +440,7 @@ public:
         for (at_ = 0; at_ < args_.size(); ++at_) {
             if (auto problem = take(args_[at_])) return BadInput{*problem};
             if (state_.help) return ShowHelp{};
+            if (state_.version) return ShowVersion{};
         }
         return checked();
     }
@@ -517,7 +523,7 @@ private:
 
 constexpr std::string_view kIntroduction = R"(Usage: meldrove-query [OPTION ...] [BLOCK ...]
        meldrove-query --blocks [--all] [--json]
-       meldrove-query --help
+       meldrove-query --help | --version
 
 Lists the fonts of a fonts folder whose OS/2 Unicode ranges declare every
 named block (every font without one), one line a font, sorted as the Windows

@@ -59,6 +59,7 @@ struct QueryOptions {
 };
 
 struct ShowHelp {};
+struct ShowVersion {};
 struct ShowBlocks {
     bool all = false;
     bool json = false;
@@ -67,7 +68,7 @@ struct BadInput {
     std::string message;
 };
 
-using ParsedCommandLine = std::variant<QueryOptions, ShowHelp, ShowBlocks, BadInput>;
+using ParsedCommandLine = std::variant<QueryOptions, ShowHelp, ShowVersion, ShowBlocks, BadInput>;
 
 // `args` without the program's name, in UTF-8.
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& args);

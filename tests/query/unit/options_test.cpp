@@ -60,6 +60,7 @@ const std::map<std::string_view, std::vector<std::string>> kExamples = {
     {"--names", {"--names", "best"}},
     {"--json", {"--json"}},
     {"--help", {"--help"}},
+    {"--version", {"--version"}},
 };
 
 QueryOptions options(const std::vector<std::string>& args) {

@@ -177,6 +177,7 @@ def main():
         Case(["--fonts-dir", fonts, "--all-members", "--formats", "ttf,ttc,otf,otc"],
              [b"Member 111  (crafted-twelve.ttc)", b"Cff B  (crafted-cff.otc)", b"Open Type   (crafted-open.otf)"]),
         Case(["--blocks", "--all", "--json"], [b'{"name":"Phags-pa","bit":53,"block_list":false']),
+        Case(["--version"], [b"meldrove-query ", b"\nUnicode 17.0.0 "]),
         Case(["--fonts-dir", fonts, "Klingon"], [], code=2, error=b"unknown block 'Klingon'"),
         # No ANSI spelling under Wine, and no such folder natively.
         Case(["--fonts-dir", work / "missing \U0001f600"], [], code=2, error=b"cannot read fonts folder '"),
