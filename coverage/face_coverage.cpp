@@ -42,10 +42,62 @@ void addTouchedRows(const CoverageRequest& request, const inventory::CatalogFace
     }
 }
 
+FaceLanguageCoverage measureLanguageOf(const CoverageRequest& request, std::size_t index,
+                                       std::span<const CodePointRange> covered) {
+    const auto& language = languages()[index];
+    FaceLanguageCoverage measured{.language = index, .total = language.requirement(request.level).count};
+    std::vector<char32_t> first;
+    if (request.missingListed) first.resize(std::min<std::size_t>(*request.missingListed, measured.total));
+    const auto found = measureLanguage(language, request.level, covered, request.decomposed, first);
+    measured.covered = found.covered;
+    if (request.missingListed) {
+        first.resize(found.listed);
+        measured.firstMissing = std::move(first);
+    }
+    return measured;
+}
+
+// The code points asked for: those mapped, and with decomposed forms counted
+// those whose full decomposition is mapped.
+CodePointCoverage measureCodePoints(const CoverageRequest& request, std::span<const CodePointRange> covered) {
+    CodePointCoverage points{.covered = fontfile::countCommon(request.codePoints, covered),
+                             .total = sizeOf(request.codePoints)};
+    const bool decomposed = request.decomposed == DecomposedForms::counted;
+    if (!decomposed) {
+        if (request.missingListed) {
+            points.firstMissing = firstMissing(request.codePoints, covered, *request.missingListed, points.missing());
+        }
+        return points;
+    }
+    // Only what the map lacks can be covered by a decomposition; what is left
+    // after that is what is missing.
+    const auto lacking = firstMissing(request.codePoints, covered, points.missing(), points.missing());
+    std::vector<char32_t> stillMissing;
+    for (const auto c : lacking) {
+        if (coversCharacter(covered, c, DecomposedForms::counted)) {
+            ++points.covered;
+        } else if (request.missingListed && stillMissing.size() < *request.missingListed) {
+            stillMissing.push_back(c);
+        }
+    }
+    if (request.missingListed) points.firstMissing = std::move(stillMissing);
+    return points;
+}
+
+std::vector<std::size_t> supportedLanguagesOf(const CoverageRequest& request, std::span<const CodePointRange> covered) {
+    const auto supported = coverage::supportedLanguages(covered, request.level, request.decomposed);
+    std::vector<std::size_t> indices;
+    for (std::size_t i = 0; i < supported.size(); ++i) {
+        if (supported[i]) indices.push_back(i);
+    }
+    return indices;
+}
+
 }  // namespace
 
 bool CoverageRequest::needsCharacterMaps() const {
-    return match != MatchMode::declared || near || missingListed || !codePoints.empty();
+    return match != MatchMode::declared || near || missingListed || !codePoints.empty() || !languages.empty() ||
+           supportedLanguages;
 }
 
 std::span<const CodePointRange> coveredBy(const inventory::CatalogFace& face) {
@@ -65,7 +117,7 @@ bool atLeastPercent(std::uint32_t part, std::uint32_t whole, std::uint32_t perce
 FaceCoverage measureFace(const CoverageRequest& request, const inventory::CatalogFace& face) {
     const auto covered = coveredBy(face);
     FaceCoverage measured;
-    bool declaredAll = true, coveredAll = true;
+    bool declaredAll = true, coveredAll = true, supportedAll = true;
     for (const auto index : request.rows) {
         const auto& row = coverageRows()[index];
         BlockCoverage block{.row = index,
@@ -79,16 +131,21 @@ FaceCoverage measureFace(const CoverageRequest& request, const inventory::Catalo
         measured.missing += block.missing();
         measured.blocks.push_back(std::move(block));
     }
+    for (const auto index : request.languages) {
+        auto language = measureLanguageOf(request, index, covered);
+        coveredAll = coveredAll && atLeastPercent(language.covered, language.total, request.minPercent);
+        supportedAll = supportedAll && language.supported();
+        measured.missing += language.missing();
+        measured.languages.push_back(std::move(language));
+    }
     bool charactersAll = true;
     if (!request.codePoints.empty()) {
-        CodePointCoverage points{.covered = fontfile::countCommon(request.codePoints, covered),
-                                 .total = sizeOf(request.codePoints)};
-        if (request.missingListed)
-            points.firstMissing = firstMissing(request.codePoints, covered, *request.missingListed, points.missing());
+        auto points = measureCodePoints(request, covered);
         charactersAll = points.missing() == 0;
         measured.missing += points.missing();
         measured.codePoints = std::move(points);
     }
+    if (request.supportedLanguages) measured.supportedLanguages = supportedLanguagesOf(request, covered);
 
     if (request.everyTouchedRow) addTouchedRows(request, face, covered, measured);
 
@@ -96,7 +153,7 @@ FaceCoverage measureFace(const CoverageRequest& request, const inventory::Catalo
     bool near = false;
     switch (request.match) {
         case MatchMode::declared:
-            measured.listed = declaredAll && charactersAll;
+            measured.listed = declaredAll && supportedAll && charactersAll;
             break;
         case MatchMode::covered:
             measured.listed = coveredAll && charactersAll;

@@ -1,6 +1,7 @@
 // One face measured against what a user asked for: how much of each named
-// block and of the code points asked for its character map holds, what it
-// misses, and whether it is listed, either as a match or as a near miss.
+// block, each named language and the code points asked for its character map
+// holds, what it misses, and whether it is listed, either as a match or as a
+// near miss.
 #pragma once
 
 #include <cstddef>
@@ -9,19 +10,21 @@
 #include <span>
 #include <vector>
 
+#include "coverage/languages.h"
 #include "fontfile/code_points.h"
 #include "inventory/font_catalog.h"
 
 namespace coverage {
 
 enum class MatchMode {
-    declared,  // the range bits of every block are set, as the program matches
-    covered,   // the character map covers at least minPercent of every block
+    declared,  // the range bits of every block are set, as the program matches; every language supported
+    covered,   // the character map covers at least minPercent of every block and language
     both,      // the two together
 };
 
 struct CoverageRequest {
     std::vector<std::size_t> rows;                     // indices in coverageRows(), each once, in the order named
+    std::vector<std::size_t> languages;                // indices in languages(), each once, in the order named
     std::vector<fontfile::CodePointRange> codePoints;  // sorted and merged; every one must be mapped
     MatchMode match = MatchMode::declared;
     std::uint32_t minPercent = 100;
@@ -33,9 +36,17 @@ struct CoverageRequest {
     // Also count, after the rows asked for, every row the face declares or
     // maps any code point of; they only inform, and decide nothing.
     bool everyTouchedRow = false;
+    LanguageLevel level = LanguageLevel::base;
+    // Whether a character also counts as covered by its canonical decomposition,
+    // for the languages and the code points alike.
+    DecomposedForms decomposed = DecomposedForms::notCounted;
+    // Also tell every language the face supports.
+    bool supportedLanguages = false;
 
     // Whether anything asked for needs each face's character map.
     bool needsCharacterMaps() const;
+    // Whether blocks, languages or code points were asked for.
+    bool measuresAnything() const { return !rows.empty() || !languages.empty() || !codePoints.empty(); }
 };
 
 // The first code points missing of what was asked for, when a listing was asked for.
@@ -51,6 +62,16 @@ struct BlockCoverage {
     std::uint32_t missing() const { return total - covered; }
 };
 
+struct FaceLanguageCoverage {
+    std::size_t language = 0;  // in languages()
+    std::uint32_t covered = 0;
+    std::uint32_t total = 0;  // the code points it requires at the request's level
+    MissingList firstMissing;
+
+    std::uint32_t missing() const { return total - covered; }
+    bool supported() const { return covered == total; }
+};
+
 struct CodePointCoverage {
     std::uint32_t covered = 0;
     std::uint32_t total = 0;
@@ -61,9 +82,12 @@ struct CodePointCoverage {
 
 struct FaceCoverage {
     std::vector<BlockCoverage> blocks;            // in the order of the request's rows, then the touched ones
+    std::vector<FaceLanguageCoverage> languages;  // in the order of the request's languages
     std::optional<CodePointCoverage> codePoints;  // when code points were asked for
-    std::uint32_t missing = 0;                    // over the blocks and the code points together
-    bool listed = false;                          // a match
+    std::uint32_t missing = 0;                    // over the blocks, languages and code points together
+    // When asked: every language the face supports, by index in languages().
+    std::optional<std::vector<std::size_t>> supportedLanguages;
+    bool listed = false;  // a match
     // When near misses were asked for: whether the face is one, not a match
     // but within the request's near count.
     std::optional<bool> near;
