@@ -259,6 +259,16 @@ std::map<std::string, Bytes> cmapSeeds() {
     seeds["groups-unsorted.ttf"] = cmapFont(
         {{3, 10, cmapFormat12({{0x300, 0x3FF, 9}, {0x100, 0x1FF, 9}, {0x500, 0x400, 1}, {0x10FFF0, 0xFFFFFFFF, 2}})}});
     seeds["format-not-read.ttf"] = cmapFont({{3, 1, patched16(latin, 0, 2)}});
+    // Fallback: the preferred subtable cannot be used, the next one can.
+    auto format8 = planes;
+    setU16(format8, 0, 8);
+    seeds["fallback-from-past-the-end.ttf"] = cmapFont({{3, 10, planes, 0xFFFFFF00u}, {3, 1, latin}});
+    seeds["fallback-from-format-8.ttf"] = cmapFont({{3, 10, format8}, {3, 1, latin}});
+    seeds["fallback-from-odd-seg-count.ttf"] =
+        cmapFont({{0, 4, patched16(latin, kFormat4SegCountX2At, 7)}, {0, 3, latin}, {3, 0, latin}});
+    seeds["fallback-none-usable.ttf"] =
+        cmapFont({{3, 10, format8}, {0, 3, latin, 0xFFFFFF00u}, {3, 1, latin, 0xFFFFFF00u}});
+    seeds["fallback-to-symbol.ttf"] = cmapFont({{3, 1, patched16(latin, 0, 2)}, {3, 0, latin}});
     auto records = cmapTable({{3, 1, latin}});
     setU16(records, 2, 0xFFFF);
     seeds["records-65535.ttf"] = FontWriter().table("cmap", records).build();
