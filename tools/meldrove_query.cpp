@@ -236,14 +236,19 @@ int answer(const QueryOptions& options, query::Output& out) {
         printProgramsAnswer(options, folders.front(), out);
         return 0;
     }
-    inventory::CatalogRequest request{.folders = folders,
-                                      .files = files,
-                                      .formats = options.formats,
+    // The catalog takes its paths in its own encoding: UTF-8 on Windows.
+    const auto catalogPath = [](const std::string& path) {
+        return platform::kCatalogNamesAreUtf8 ? query::utf8FromFileName(path) : path;
+    };
+    inventory::CatalogRequest request{.formats = options.formats,
                                       .everyMember = options.allMembers,
                                       .everyCollectionFile = options.allMembers,
                                       .windowsNames = options.names != query::NameChoice::mac || options.json,
                                       .characterMaps = options.needsCharacterMaps()};
+    for (const auto& folder : folders) request.folders.push_back({catalogPath(folder), false});
+    for (const auto& file : files) request.files.push_back(catalogPath(file));
     const auto catalog = inventory::buildCatalog(request);
+    for (const auto& note : catalog.notes) query::printNote(catalog, note);
     query::writeAnswer(options, catalog, {.fullPaths = folders.size() + files.size() > 1}, out);
     return 0;
 }

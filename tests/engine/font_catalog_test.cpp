@@ -17,6 +17,7 @@ namespace {
 using enginetest::TempFolder;
 using inventory::CatalogRequest;
 using inventory::FontFormat;
+using NoteKind = inventory::CatalogNote::Kind;
 using namespace testfonts;
 
 // "<name>  (<file>) member <m>" of every face, in the catalog's order.
@@ -27,6 +28,12 @@ std::vector<std::string> facesOf(const inventory::FontCatalog& catalog) {
                         std::to_string(face.member));
     }
     return faces;
+}
+
+std::vector<NoteKind> kindsOf(const inventory::FontCatalog& catalog) {
+    std::vector<NoteKind> kinds;
+    for (const auto& note : catalog.notes) kinds.push_back(note.kind);
+    return kinds;
 }
 
 Bytes collectionOf(int members, const std::string& stem) {
@@ -47,7 +54,7 @@ NameEntry windowsName(const std::string& text, std::uint16_t language) { return 
 TEST(FontCatalogMembers, EveryMemberOnlyWhenAskedTheProgramsTenOtherwise) {
     TempFolder folder;
     folder.write("twelve.ttc", collectionOf(12, "M"));
-    CatalogRequest request{.folders = {folder.enginePath()}};
+    CatalogRequest request{.folders = {{folder.enginePath()}}};
 
     auto catalog = inventory::buildCatalog(request);
     ASSERT_EQ(catalog.faces.size(), 10u);
@@ -66,7 +73,7 @@ TEST(FontCatalogMembers, EveryMemberOnlyWhenAskedTheProgramsTenOtherwise) {
 TEST(FontCatalogMembers, FiftyCollectionFilesUnlessEveryFileIsAsked) {
     TempFolder folder;
     for (int k = 0; k < 52; ++k) folder.write("c" + std::to_string(100 + k) + ".ttc", collectionOf(1, "C"));
-    CatalogRequest request{.folders = {folder.enginePath()}};
+    CatalogRequest request{.folders = {{folder.enginePath()}}};
     EXPECT_EQ(inventory::buildCatalog(request).files.size(), 50u);
     request.everyMember = true;  // the other capacity: no more files
     EXPECT_EQ(inventory::buildCatalog(request).files.size(), 50u);
@@ -78,8 +85,8 @@ TEST(FontCatalogMembers, AFolderNamedTwiceTakesNoRoomOfTheFiftyCollectionFilesTh
     TempFolder first, second;
     for (int k = 0; k < 26; ++k) first.write("c" + std::to_string(100 + k) + ".ttc", collectionOf(1, "C"));
     second.write("later.ttc", collectionOf(1, "Later"));
-    const auto catalog =
-        inventory::buildCatalog({.folders = {first.enginePath(), first.enginePath(), second.enginePath()}});
+    const auto catalog = inventory::buildCatalog(
+        {.folders = {{first.enginePath()}, {first.enginePath() + "\\."}, {second.enginePath()}}});
     ASSERT_EQ(catalog.files.size(), 27u);
     EXPECT_EQ(catalog.files.back().name, "later.ttc");
 }
@@ -97,22 +104,18 @@ TEST(FontCatalogMembers, ACountTheFileDoesNotBackTakesOnlyTheOffsetsThatAreThere
     EXPECT_LE(source.reads, 3u);
 }
 
-TEST(FontCatalogMembers, FacesThatCannotBeReadHaveACharacterMapWithoutATableWhenMapsAreAsked) {
+TEST(FontCatalogMembers, OnlyMembersWithADirectoryAreFacesAndTheRestIsNoted) {
     TempFolder folder;
-    // numFonts 3 and one offset, which points past the end: three faces, two
-    // of them with no offset at all.
-    folder.write("short.ttc", {'t', 't', 'c', 'f', 0, 1, 0, 0, 0, 0, 0, 3, 0, 0, 0x10, 0});
-    const std::string missing = folder.enginePath() + "\\missing.ttf";
-    const std::string tooLong = folder.enginePath() + "\\" + std::string(300, 'x') + ".ttf";
-    const auto catalog =
-        inventory::buildCatalog({.folders = {folder.enginePath()}, .files = {missing, tooLong}, .characterMaps = true});
-
-    ASSERT_EQ(catalog.faces.size(), 5u);
-    for (const auto& face : catalog.faces) {
-        const auto where = catalog.files[face.file].name + " member " + std::to_string(face.member);
-        EXPECT_TRUE(face.characterMap && face.characterMap->outcome == fontfile::CharacterMap::Outcome::noCmapTable)
-            << where;
-    }
+    // numFonts 3 and one offset, which points past the end: no face has a
+    // table directory to read.
+    const auto path = folder.write("short.ttc", {'t', 't', 'c', 'f', 0, 1, 0, 0, 0, 0, 0, 3, 0, 0, 0x10, 0});
+    const auto catalog = inventory::buildCatalog({.folders = {{folder.enginePath()}}, .characterMaps = true});
+    EXPECT_TRUE(catalog.faces.empty());
+    ASSERT_EQ(catalog.files.size(), 1u);
+    EXPECT_EQ(catalog.files[0].numFonts, 3u);
+    EXPECT_EQ(kindsOf(catalog), (std::vector<NoteKind>{NoteKind::collectionCutOff, NoteKind::directoryCutOff}));
+    EXPECT_EQ(catalog.notes[0].message, "its member offsets end after 1 of 3; the members past them are left out");
+    EXPECT_EQ(catalog.notes[1].member, 0u);
 }
 
 TEST(FontCatalogFormats, OpenTypeFilesAndCffCollectionsWhenTheirFormatsAreAsked) {
@@ -126,7 +129,7 @@ TEST(FontCatalogFormats, OpenTypeFilesAndCffCollectionsWhenTheirFormatsAreAsked)
     }
     folder.write("c.otc", otc.build());
 
-    CatalogRequest request{.folders = {folder.enginePath()}};
+    CatalogRequest request{.folders = {{folder.enginePath()}}};
     EXPECT_EQ(facesOf(inventory::buildCatalog(request)), (std::vector<std::string>{"TrueType (a.ttf) 0"}));
 
     request.formats = {FontFormat::otc, FontFormat::otf, FontFormat::ttf};
@@ -145,16 +148,20 @@ TEST(FontCatalogSources, FilesOfTheSameNameInTwoFoldersAreBothListedOneFileReach
     const auto inUserFolder = user.write("registered.TTF", simpleFont({1, 0, 0, 0}, "In the folder").build());
     const auto registered = elsewhere.write("else.ttf", simpleFont({1, 0, 0, 0}, "Elsewhere").build());
 
-    auto shouted = inUserFolder;
-    for (auto& c : shouted) c = platform::toUpperAscii(c);
+    auto doubled = inUserFolder;
+    doubled.insert(doubled.rfind(platform::kCatalogNamesAreUtf8 ? '\\' : '/'), "\\.");
     const auto catalog =
-        inventory::buildCatalog({.folders = {system.enginePath(), user.enginePath(), user.enginePath()},
-                                 .files = {inUserFolder, registered, shouted, elsewhere.enginePath() + "\\x.doc"}});
+        inventory::buildCatalog({.folders = {{system.enginePath()}, {user.enginePath()}, {user.enginePath() + "\\"}},
+                                 .files = {inUserFolder, registered, doubled, elsewhere.enginePath() + "\\x.doc"}});
     EXPECT_EQ(facesOf(catalog),
               (std::vector<std::string>{"Same (same.ttf) 0", "In the folder (registered.TTF) 0", "Same (same.ttf) 0",
                                         "Elsewhere (else.ttf) 0", "Own0 (own.ttc) 0", "Own1 (own.ttc) 1"}));
     EXPECT_EQ(catalog.files[0].directory, system.enginePath());
     EXPECT_EQ(catalog.files[2].directory, user.enginePath());
+    // The .doc is a source that holds no font file.
+    ASSERT_EQ(kindsOf(catalog), (std::vector<NoteKind>{NoteKind::noFontFiles}));
+    EXPECT_EQ(catalog.notes[0].source->kind, inventory::NoteSource::Kind::file);
+    EXPECT_EQ(catalog.notes[0].source->index, 3u);
 }
 
 TEST(FontCatalogNames, WindowsNamesPreferUsEnglishThenTakeAnyLanguage) {
@@ -177,7 +184,7 @@ TEST(FontCatalogNames, WindowsNamesPreferUsEnglishThenTakeAnyLanguage) {
         TempFolder folder;
         folder.write("f.ttf",
                      FontWriter().table("OS/2", os2Table({1, 0, 0, 0})).table("name", nameTable(c.names)).build());
-        const auto catalog = inventory::buildCatalog({.folders = {folder.enginePath()}, .windowsNames = true});
+        const auto catalog = inventory::buildCatalog({.folders = {{folder.enginePath()}}, .windowsNames = true});
         ASSERT_EQ(catalog.faces.size(), 1u);
         const auto& face = catalog.faces[0];
         EXPECT_EQ(face.hasMacName ? std::string(inventory::slotText(face.macName)) : "-", c.mac) << c.windows;
@@ -192,7 +199,7 @@ TEST(FontCatalogNames, AnOddOrHugeWindowsStringIsKeptAsItsBytesUpToTheLimit) {
     const std::string huge(3000, 'h');
     folder.write("odd.ttf", FontWriter().table("name", nameTable({{odd, 3, 4, 1, 0x0409}})).build());
     folder.write("huge.ttf", FontWriter().table("name", nameTable({{huge, 3, 4, 1, 0x0409}})).build());
-    const auto catalog = inventory::buildCatalog({.folders = {folder.enginePath()}, .windowsNames = true});
+    const auto catalog = inventory::buildCatalog({.folders = {{folder.enginePath()}}, .windowsNames = true});
     ASSERT_EQ(catalog.faces.size(), 2u);
     EXPECT_EQ(catalog.faces[1].windowsName->size(), odd.size());  // odd.ttf comes second in folder order
     EXPECT_EQ(catalog.faces[0].windowsName->size(), fontfile::kMaxWindowsNameSize);

@@ -125,7 +125,7 @@ TEST_F(RealFonts, CharacterMapsCoverWhatAnIndependentReaderCounts) {
         {"Hangul", 11172, 0, 11172},
         {"CJK Unified Ideographs", 20992, 0, 20932},
     };
-    inventory::CatalogRequest request{.folders = {folder_.enginePath()}, .characterMaps = true};
+    inventory::CatalogRequest request{.folders = {{folder_.enginePath()}}, .characterMaps = true};
     const auto catalog = inventory::buildCatalog(request);
     ASSERT_EQ(catalog.faces.size(), 3u);  // DejaVu Sans, then the two members
     for (const auto& e : expected) {
@@ -133,7 +133,8 @@ TEST_F(RealFonts, CharacterMapsCoverWhatAnIndependentReaderCounts) {
         EXPECT_EQ(row.assignedCount, e.total) << e.block;
         const std::uint32_t counted[] = {e.dejaVu, e.microHei, e.microHei};
         for (std::size_t face = 0; face < 3; ++face) {
-            const auto& map = catalog.faces[face].characterMap.value();
+            ASSERT_TRUE(catalog.faces[face].characterMap);
+            const auto& map = *catalog.faces[face].characterMap;
             EXPECT_EQ(fontfile::countCommon(row.assigned, map.covered), counted[face]) << e.block << ", face " << face;
         }
     }

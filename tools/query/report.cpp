@@ -7,10 +7,10 @@
 #include <span>
 #include <string_view>
 
-#include "fontfile/code_points.h"
-#include "query/text.h"
 #include "coverage/bit_meanings.h"
 #include "coverage/coverage_rows.h"
+#include "fontfile/code_points.h"
+#include "query/text.h"
 #include "selection/matching.h"
 #include "selection/result_list.h"
 
@@ -143,7 +143,9 @@ Line lineOf(const QueryOptions& options, const CatalogFace& face) {
 std::string rawLine(const FontCatalog& catalog, const CatalogFace& face, const Line& line, FileNaming naming) {
     const auto& file = catalog.files[face.file];
     auto shownFile = naming.fullPaths ? displayPath(file) : file.name;
-    if (line.encoding == TextEncoding::utf8) shownFile = utf8FromFileName(shownFile);
+    if (line.encoding == TextEncoding::utf8) {
+        shownFile = catalog.namesAreUtf8 ? validUtf8(shownFile) : utf8FromFileName(shownFile);
+    }
     return inventory::isCollection(file.format) ? selection::memberLine(line.name, shownFile)
                                                 : selection::singleFontLine(line.name, shownFile);
 }
@@ -220,9 +222,8 @@ void writeTextFace(const QueryOptions& options, const FontCatalog& catalog, cons
     if (m.near) text += "\tnear: " + std::to_string(m.missing) + " missing";
     if (options.coverage) {
         for (const auto& block : m.blocks) {
-            text += "\t" + std::string(coverage::coverageRows()[block.row].name) + " " +
-                    std::to_string(block.covered) + "/" + std::to_string(block.total) +
-                    (block.declared ? " declared" : " undeclared");
+            text += "\t" + std::string(coverage::coverageRows()[block.row].name) + " " + std::to_string(block.covered) +
+                    "/" + std::to_string(block.total) + (block.declared ? " declared" : " undeclared");
         }
         if (!options.codePoints.empty()) {
             text += "\tcode points " + std::to_string(m.codePointsCovered) + "/" + std::to_string(m.codePointsTotal);
@@ -419,6 +420,12 @@ void noteDamage(const FontCatalog& catalog, const CatalogFace& face) {
 }
 
 }  // namespace
+
+void printNote(const FontCatalog&, const inventory::CatalogNote& note) {
+    std::string where = escapeControls(systemPath(note.path), true);
+    if (note.member) where += ", face " + std::to_string(*note.member);
+    std::fprintf(stderr, "meldrove-query: %s: %s\n", where.c_str(), escapeControls(note.message, true).c_str());
+}
 
 std::string safeLine(std::string_view line) { return escapeControls(line, needsEscape(line)); }
 

@@ -27,6 +27,10 @@ std::string safeLine(std::string_view line);
 // Writes the answer for `catalog` to `out`: the matching faces in the order
 // the program's result list would show their lines, or with --audit the
 // findings. Notes about damaged character maps go to standard error.
+// Prints a note of the catalog on standard error, on one line:
+// "meldrove-query: <file>[, face N]: <what>".
+void printNote(const inventory::FontCatalog& catalog, const inventory::CatalogNote& note);
+
 void writeAnswer(const QueryOptions& options, const inventory::FontCatalog& catalog, FileNaming naming, Output& out);
 
 }  // namespace query
