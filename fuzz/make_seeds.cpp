@@ -191,6 +191,15 @@ std::map<std::string, Bytes> collectionSeeds() {
         .member(FontWriter().table("cmap", {}).table("name", nameTable({{"Never"}})));
     seeds["member-directory-cut-off.ttc"] = truncated(cut.build(), cut.memberOffset(1) + 12 + 16 + 10);
     seeds["header-cut-off.ttc"] = truncated(three.build(), 11);
+    // Many members naming one directory: the catalog reads it once.
+    CollectionWriter shared;
+    shared.member(simpleFont(kRanges, "Shared"));
+    for (int m = 1; m < 1500; ++m) shared.memberAt(12 + 4 * 1500);
+    seeds["1500-members-one-directory.ttc"] = shared.build();
+    Bytes sparse(2048, 0);
+    std::copy_n("ttcf", 4, sparse.begin());
+    setU32(sparse, 8, 0xFFFFFFFFu);
+    seeds["sparse-num-fonts-huge.ttc"] = sparse;
     return seeds;
 }
 
@@ -313,6 +322,13 @@ std::map<std::string, Bytes> inventorySeeds(const std::map<std::string, Bytes>& 
                                        {longNameStep(15) | kTtc, collections.at("shared-os2.ttc")},
                                        {longNameStep(15), singles.at("directory-cut-off.ttf")},
                                        {longNameStep(9) | kFolder, {}}});
+    const Bytes text{'R', 'e', 'a', 'd', ' ', 'm', 'e', '\n'};
+    seeds["not-fonts-among-fonts"] = folderInput({{kTtf, text},
+                                                  {kTtf, singles.at("simple.ttf")},
+                                                  {kTtc, text},
+                                                  {kTtf, singles.at("directory-cut-off.ttf")},
+                                                  {kTtc, collections.at("1500-members-one-directory.ttc")},
+                                                  {kTtc, collections.at("sparse-num-fonts-huge.ttc")}});
     for (const auto& [name, bytes] : singles) {
         if (name.rfind("real-", 0) == 0)
             seeds["folder-" + name] = folderInput({{kTtf, bytes}, {kTtf, singles.at("simple.ttf")}});
