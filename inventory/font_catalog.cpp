@@ -282,6 +282,12 @@ private:
             std::uint32_t firstMember = 0;
             std::size_t members = 0;
         };
+        // Room for the members at once, without giving up the doubling
+        // that keeps many small collections linear.
+        auto& faces = catalog_.faces;
+        if (faces.size() + members.offsets.size() > faces.capacity()) {
+            faces.reserve(std::max(faces.size() + members.offsets.size(), 2 * faces.capacity()));
+        }
         std::vector<Directory> directories;
         std::unordered_map<std::uint32_t, std::size_t> byOffset;
         for (std::uint32_t m = 0; m < members.offsets.size(); ++m) {

@@ -157,14 +157,33 @@ TEST(QueryToolDamagedFonts, ReportsOnStandardErrorAndListsTheRest) {
     EXPECT_THAT(run.err, HasSubstr("nameless.ttf"));
 }
 
-TEST(QueryToolDamagedFonts, EndsWithExitCode255WhenADirectoryIsCutOff) {
-    TempFolder fonts;
+// A font whose file ends inside its third table record, that of its name table.
+testfonts::Bytes directoryCutBeforeItsNameRecord() {
     const auto font = testfonts::FontWriter()
                           .table("cmap", {1, 2, 3, 4})
                           .table("head", {1, 2, 3, 4})
                           .table("name", testfonts::nameTable({{"Cut"}}))
                           .build();
-    fonts.write("cut.ttf", testfonts::truncated(font, 12 + 16 * 2 + 8));
+    return testfonts::truncated(font, 12 + 16 * 2 + 8);
+}
+
+TEST(QueryToolDamagedFonts, OutsideTheProgramsAnswerACutDirectoryIsANoteAndTheRestIsListed) {
+    TempFolder fonts;
+    fonts.write("cut.ttf", directoryCutBeforeItsNameRecord());
+    fonts.write("good.ttf", simpleFont({1, 0, 0, 0}, "Good").build());
+    fonts.write("readme.ttf", {'h', 'i', '\n'});
+    const auto run = query({"--fonts-dir", fonts.path().string(), "--coverage", "Basic Latin"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_THAT(lines(run.out), ElementsAre(HasSubstr("Good   (good.ttf)")));
+    EXPECT_THAT(lines(run.err), ElementsAre("meldrove-query: " + (fonts.path() / "cut.ttf").string() +
+                                                ": its table directory is cut off before its name table; left out",
+                                            "meldrove-query: " + (fonts.path() / "readme.ttf").string() +
+                                                ": is not a font file (no sfnt or collection header); left out"));
+}
+
+TEST(QueryToolDamagedFonts, EndsWithExitCode255WhenADirectoryIsCutOff) {
+    TempFolder fonts;
+    fonts.write("cut.ttf", directoryCutBeforeItsNameRecord());
     const auto run = query({"--fonts-dir", fonts.path().string()});
     EXPECT_EQ(run.exitCode, 255);
     EXPECT_EQ(run.out, "");
