@@ -248,7 +248,7 @@ def main():
     if not singles:
         sys.exit("no *.ttf under /usr/share/fonts: run scripts/install-deps --bench")
     hostile = Report()
-    crafted.run(QUERY, ROOT / "build/bench/crafted", singles + collections, hostile)
+    crafted.run(QUERY, BENCH, ROOT / "build/bench/crafted", singles + collections, hostile)
     hostile.publish("crafted")
     if args.crafted_only:
         return
