@@ -139,12 +139,17 @@ Line lineOf(const QueryOptions& options, const CatalogFace& face) {
     return line;
 }
 
+// A catalog's path or file name in UTF-8: on Windows it is already.
+std::string catalogNameInUtf8(const FontCatalog& catalog, std::string_view name) {
+    return catalog.namesAreUtf8 ? validUtf8(name) : utf8FromFileName(name);
+}
+
 // The program's line: "<name>   (<file>)", two blanks for a member.
 std::string rawLine(const FontCatalog& catalog, const CatalogFace& face, const Line& line, FileNaming naming) {
     const auto& file = catalog.files[face.file];
     auto shownFile = naming.fullPaths ? displayPath(file) : file.name;
     if (line.encoding == TextEncoding::utf8) {
-        shownFile = catalog.namesAreUtf8 ? validUtf8(shownFile) : utf8FromFileName(shownFile);
+        shownFile = catalogNameInUtf8(catalog, shownFile);
     }
     return inventory::isCollection(file.format) ? selection::memberLine(line.name, shownFile)
                                                 : selection::singleFontLine(line.name, shownFile);
@@ -255,8 +260,8 @@ void writeTextFace(const QueryOptions& options, const FontCatalog& catalog, cons
 JsonObject faceObject(const FontCatalog& catalog, const CatalogFace& face, const Line& line) {
     const auto& file = catalog.files[face.file];
     JsonObject object;
-    object.key("file").value(utf8FromFileName(file.name));
-    object.key("dir").value(utf8FromFileName(systemPath(file.directory)));
+    object.key("file").value(catalogNameInUtf8(catalog, file.name));
+    object.key("dir").value(catalogNameInUtf8(catalog, systemPath(file.directory)));
     object.key("face").value(face.member);
     object.key("collection").value(inventory::isCollection(file.format));
     object.key("format").value(inventory::formatName(file.format));
