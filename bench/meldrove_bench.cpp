@@ -14,6 +14,7 @@
 
 #include "floors.h"
 #include "fontfile/diagnostics.h"
+#include "inventory/font_catalog.h"
 #include "inventory/font_inventory.h"
 #include "selection/matching.h"
 #include "selection/result_list.h"
@@ -61,7 +62,7 @@ void printDigest(const char* pass, const bench::Digest& digest) {
 }
 
 int usage() {
-    std::fputs("usage: meldrove-bench --fonts-dir DIR [--reps N] [--only engine|physical|readers]\n", stderr);
+    std::fputs("usage: meldrove-bench --fonts-dir DIR [--reps N] [--only engine|physical|readers|catalog]\n", stderr);
     return 2;
 }
 
@@ -85,6 +86,7 @@ int main(int argc, char** argv) {
     fontfile::setDiagnosticStream(stderr);
 
     bench::Digest engine, physical, readers;
+    std::size_t catalogFaces = 0;
     inventory::FontInventory built;
     std::vector<Measure> measures = {
         // The previous run's inventory is released before the clock starts;
@@ -93,6 +95,15 @@ int main(int argc, char** argv) {
         {"physical", [&] { physical = bench::readFloor(folder, bench::Opens::once); }},
         {"readers", [&] { readers = bench::readFloor(folder, bench::Opens::perReader); }},
     };
+    // The catalog as the tool reads it with every member and character map:
+    // only when asked for, for the crafted files.
+    measures.push_back(
+        {"catalog", [&] {
+             const auto catalog = inventory::buildCatalog(
+                 {.folders = {{folder}}, .everyMember = true, .everyCollectionFile = true, .characterMaps = true});
+             catalogFaces = catalog.faces.size();
+         }});
+    if (only.empty()) measures.pop_back();
     if (!only.empty()) std::erase_if(measures, [&](const Measure& m) { return m.name != only; });
 
     // A first round warms the caches and is not counted; then each round runs
@@ -107,6 +118,10 @@ int main(int argc, char** argv) {
             measure.prepare();
             std::printf("time %s %.9f\n", measure.name.c_str(), secondsOf(measure.run));
         }
+    }
+    if (only == "catalog") {
+        std::printf("faces catalog %zu\n", catalogFaces);
+        return 0;
     }
     engine = bench::digestOf(built);
     inventory::releaseInventory(built);

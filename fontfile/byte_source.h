@@ -6,7 +6,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -65,6 +67,9 @@ private:
 class FileSource final : public ByteSource {
 public:
     bool open(const char* path) { return file_.open(path); }
+    // The catalog's open: see platform::ReadOnlyFile::openRegular.
+    std::optional<platform::OpenRefusal> openRegular(const std::string& path) { return file_.openRegular(path); }
+    const platform::FileIdentity& identity() const { return file_.identity(); }
     std::size_t readAt(std::uint64_t position, std::span<std::uint8_t> out) override {
         return file_.readAt(position, out);
     }

@@ -44,8 +44,9 @@ constexpr std::array<Encoding, 8> kPreferredEncodings{
 // Reasons for `damaged`, as a front end prints them.
 constexpr const char* kDirectoryCutOff = "the table directory is cut off before the cmap record";
 constexpr const char* kCmapHeaderCutOff = "the cmap table is cut off in its header";
-constexpr const char* kSubtableHeaderCutOff = "the chosen cmap subtable is cut off in its header";
-constexpr const char* kFormatNotRead = "the chosen cmap subtable has a format that is not read";
+constexpr const char* kSubtableOutside = "the cmap subtable's offset lies outside the file";
+constexpr const char* kSubtableHeaderCutOff = "the cmap subtable is cut off in its header";
+constexpr const char* kFormatNotRead = "the cmap subtable has a format that is not read";
 constexpr const char* kOddSegCount = "the format 4 cmap subtable has an odd segment array size";
 constexpr const char* kSegmentArraysCutOff = "the format 4 cmap subtable's segment arrays do not fit in it";
 
@@ -233,6 +234,8 @@ constexpr std::array<FormatReader, 6> kFormatReaders{{
 // Reads the subtable at `position` into `map`: its format, then its runs or
 // why they cannot be read.
 void readSubtable(TableWindow& source, std::uint64_t position, CharacterMap& map) {
+    map.format.reset();
+    map.damage = nullptr;
     // Speed: the header comes with the first bytes of the body, which for
     // most fonts are the whole subtable: one read rather than two, and none
     // when the table's first bytes hold it.
@@ -242,7 +245,7 @@ void readSubtable(TableWindow& source, std::uint64_t position, CharacterMap& map
     BigEndianReader header(bytes);
     std::uint16_t format = 0;
     if (!header.u16(format)) {
-        map.damage = kSubtableHeaderCutOff;
+        map.damage = bytes.empty() && position >= source.size() ? kSubtableOutside : kSubtableHeaderCutOff;
         return;
     }
     map.format = format;
@@ -281,13 +284,14 @@ int preferenceOf(const EncodingRecord& record) {
 }
 
 struct EncodingChoice {
-    std::optional<EncodingRecord> unicode;  // the first of the most preferred kind
-    std::optional<EncodingRecord> symbol;   // the first (3, 0)
+    // The first record of each preferred kind, best first.
+    std::vector<EncodingRecord> unicode;
+    std::optional<EncodingRecord> symbol;  // the first (3, 0)
 };
 
 // The choice among the encoding records of the cmap table at `tableOffset`
 // that are whole; nothing when the table's header is cut off.
-std::optional<EncodingChoice> chooseEncoding(TableWindow& source, std::uint32_t tableOffset) {
+std::optional<EncodingChoice> chooseEncodings(TableWindow& source, std::uint32_t tableOffset) {
     const auto header = readUpTo(source, tableOffset, kCmapHeaderSize);
     BigEndianReader headerFields(header);
     std::uint16_t numTables = 0;
@@ -295,15 +299,15 @@ std::optional<EncodingChoice> chooseEncoding(TableWindow& source, std::uint32_t 
     const auto records = readUpTo(source, std::uint64_t{tableOffset} + kCmapHeaderSize,
                                   static_cast<std::uint32_t>(kEncodingRecordSize * numTables));
     BigEndianReader fields(records);
+    std::array<std::optional<EncodingRecord>, kPreferredEncodings.size()> firstOfKind;
     EncodingChoice choice;
-    int best = static_cast<int>(kPreferredEncodings.size());
     for (EncodingRecord r; fields.u16(r.platformID) && fields.u16(r.encodingID) && fields.u32(r.offset);) {
-        const int preference = preferenceOf(r);
-        if (preference < best) {
-            best = preference;
-            choice.unicode = r;
-        }
+        const auto preference = static_cast<std::size_t>(preferenceOf(r));
+        if (preference < firstOfKind.size() && !firstOfKind[preference]) firstOfKind[preference] = r;
         if (!choice.symbol && r.platformID == kWindowsPlatform && r.encodingID == kSymbolEncoding) choice.symbol = r;
+    }
+    for (const auto& record : firstOfKind) {
+        if (record) choice.unicode.push_back(*record);
     }
     return choice;
 }
@@ -313,6 +317,28 @@ CharacterMap damaged(const char* why) {
     map.outcome = CharacterMap::Outcome::damaged;
     map.damage = why;
     return map;
+}
+
+// Tries the Unicode subtables of `choice` in turn into `map` until one can
+// be used; true when one could. A subtable at an offset already tried fails
+// as it did without being read again.
+bool readFirstUsable(TableWindow& table, std::uint32_t tableOffset, const EncodingChoice& choice, CharacterMap& map) {
+    std::vector<std::pair<std::uint32_t, PassedOverSubtable>> tried;
+    for (const auto& record : choice.unicode) {
+        map.platformID = record.platformID;
+        map.encodingID = record.encodingID;
+        const auto before =
+            std::find_if(tried.begin(), tried.end(), [&](const auto& t) { return t.first == record.offset; });
+        if (before != tried.end()) {
+            map.passedOver.push_back({record.platformID, record.encodingID, before->second.format, before->second.why});
+            continue;
+        }
+        readSubtable(table, std::uint64_t{tableOffset} + record.offset, map);
+        if (!map.damage) return true;
+        map.passedOver.push_back({record.platformID, record.encodingID, map.format, map.damage});
+        tried.push_back({record.offset, map.passedOver.back()});
+    }
+    return false;
 }
 
 }  // namespace
@@ -325,21 +351,31 @@ CharacterMap parseCharacterMap(ByteSource& source, std::uint64_t directoryPositi
     if (scan.outcome == TableScan::Outcome::notFound) return map;
 
     TableWindow table(source, scan.offset);
-    const auto choice = chooseEncoding(table, scan.offset);
+    const auto choice = chooseEncodings(table, scan.offset);
     if (!choice) return damaged(kCmapHeaderCutOff);
-    const auto& chosen = choice->unicode ? choice->unicode : choice->symbol;
-    if (!chosen) {
+    if (readFirstUsable(table, scan.offset, *choice, map)) {
+        map.outcome = Outcome::unicode;
+        return map;
+    }
+    if (choice->symbol) {
+        map.outcome = Outcome::symbolOnly;
+        map.platformID = choice->symbol->platformID;
+        map.encodingID = choice->symbol->encodingID;
+        map.format.reset();
+        map.damage = nullptr;
+        return map;
+    }
+    if (map.passedOver.empty()) {
         map.outcome = Outcome::noUnicodeSubtable;
         return map;
     }
-    map.platformID = chosen->platformID;
-    map.encodingID = chosen->encodingID;
-    if (!choice->unicode) {
-        map.outcome = Outcome::symbolOnly;
-        return map;
-    }
-    readSubtable(table, std::uint64_t{scan.offset} + chosen->offset, map);
-    map.outcome = map.damage ? Outcome::damaged : Outcome::unicode;
+    // None could be used: the most preferred one tells why.
+    const auto& best = map.passedOver.front();
+    map.outcome = Outcome::damaged;
+    map.platformID = best.platformID;
+    map.encodingID = best.encodingID;
+    map.format = best.format;
+    map.damage = best.why;
     return map;
 }
 

@@ -5,7 +5,10 @@
 //
 // Checked beyond the sanitizers: the runs are sorted, disjoint, merged and
 // in range, none past U+00FF for format 0 or U+FFFF for formats 4 and 6;
-// only `unicode` has runs and only `damaged` a note. The counting helpers are
+// only `unicode` has runs and only `damaged` a note. The subtables passed
+// over are each of a preferred kind, at most one of each, best first and
+// all better than the one chosen, each with a reason; a damaged map tells
+// the reason of the best of them. The counting helpers are
 // run over the result: a run list has all its code points in common with
 // itself, and what it misses of the whole code space is the rest, listed in
 // increasing order without writing past the room given.
@@ -15,6 +18,7 @@
 #include <cstdint>
 #include <iterator>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "fontfile/character_map.h"
@@ -68,6 +72,35 @@ void checkCounting(const std::vector<CodePointRange>& runs, std::uint32_t total)
     }
 }
 
+// The place of a kind in the order of preference; 8 for any other.
+std::size_t preferenceOf(std::uint16_t platformID, std::uint16_t encodingID) {
+    constexpr std::array<std::pair<std::uint16_t, std::uint16_t>, 8> kPreferred{
+        {{3, 10}, {0, 6}, {0, 4}, {3, 1}, {0, 3}, {0, 2}, {0, 1}, {0, 0}}};
+    const auto at = std::find(kPreferred.begin(), kPreferred.end(), std::pair{platformID, encodingID});
+    return static_cast<std::size_t>(at - kPreferred.begin());
+}
+
+void checkFallback(const CharacterMap& map) {
+    std::size_t last = 0;
+    for (std::size_t i = 0; i < map.passedOver.size(); ++i) {
+        const auto& passed = map.passedOver[i];
+        FUZZ_CHECK(passed.why != nullptr);
+        const auto preference = preferenceOf(passed.platformID, passed.encodingID);
+        FUZZ_CHECK(preference < 8 && (i == 0 || preference > last));
+        last = preference;
+    }
+    if (map.outcome == CharacterMap::Outcome::unicode && !map.passedOver.empty()) {
+        FUZZ_CHECK(preferenceOf(map.platformID, map.encodingID) > last);
+    }
+    if (map.outcome == CharacterMap::Outcome::damaged && !map.passedOver.empty()) {
+        const auto& best = map.passedOver.front();
+        FUZZ_CHECK(map.damage == best.why && map.platformID == best.platformID && map.encodingID == best.encodingID);
+    }
+    if (map.outcome == CharacterMap::Outcome::noUnicodeSubtable || map.outcome == CharacterMap::Outcome::noCmapTable) {
+        FUZZ_CHECK(map.passedOver.empty());
+    }
+}
+
 void parseAt(std::span<const std::uint8_t> input, std::uint64_t directoryPosition) {
     fontfile::MemorySource source(input);
     const auto map = fontfile::parseCharacterMap(source, directoryPosition);
@@ -75,6 +108,7 @@ void parseAt(std::span<const std::uint8_t> input, std::uint64_t directoryPositio
     FUZZ_CHECK(unicode || map.covered.empty());
     FUZZ_CHECK((map.outcome == CharacterMap::Outcome::damaged) == (map.damage != nullptr));
     if (unicode) FUZZ_CHECK(map.format.has_value());
+    checkFallback(map);
     const auto total = checkRuns(map.covered, map.format ? lastOfFormat(*map.format) : kLastCodePoint);
     checkCounting(map.covered, total);
 }

@@ -21,12 +21,20 @@
 // none; each record holds what the in-memory parse of its file gives (an
 // empty one when the file is not read), with
 // collections counted as at most 10 members and nothing past the count; the
-// list holds one line per font. The font catalog, which the command-line
-// tool reads through, lists the very same faces with the same ranges and
-// names, in the same order, when it keeps the program's capacities.
+// list holds one line per font.
+//
+// Then the files left out are written too, and the font catalog, which the
+// command-line tool reads through, is built over the whole folder with the
+// program's capacities (searching it recursively for inputs of odd length):
+// it never ends the process; each font file gives the faces that parsing
+// its bytes in memory gives, a face whose directory is cut off before its
+// name record left out, in the inventory's order of files; a file that is
+// not a font (no sfnt or collection header) or a face left out has a note
+// naming its file.
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -198,39 +206,120 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
-// The catalog's faces, one for each record of the inventory, in its order.
-void checkCatalogAgrees(const inventory::FontInventory& fonts) {
-    inventory::CatalogRequest request;
-    request.folders = {folder.string()};
-    request.windowsNames = request.characterMaps = true;  // read along, for the sanitizers
-    const auto catalog = inventory::buildCatalog(request);
-    std::size_t at = 0;
-    const auto check = [&](std::string_view fileName, std::uint32_t member, const inventory::FontRecord& record,
-                           std::string_view name) {
-        FUZZ_CHECK(at < catalog.faces.size());
-        const auto& face = catalog.faces[at++];
-        FUZZ_CHECK(catalog.files[face.file].name == fileName && face.member == member);
-        FUZZ_CHECK(face.ranges == record.ranges && inventory::slotText(face.macName) == name);
-    };
-    for (std::int32_t i = 0; i < fonts.singleCount; ++i) {
-        const auto k = static_cast<std::size_t>(i);
-        check(inventory::slotText(fonts.singleFileNames[k]), 0, fonts.singleRecords[k],
-              inventory::slotText(fonts.singleFullNames[k]));
+struct ExpectedFace {
+    inventory::UnicodeRangeSet ranges{};
+    NameSlot name{};
+};
+
+// The faces the catalog gives a file of these bytes, and whether it must
+// note something about it.
+struct CatalogExpectation {
+    bool collection = false;
+    std::vector<ExpectedFace> faces;
+    bool noted = false;
+};
+
+bool isFontFile(std::span<const std::uint8_t> bytes) {
+    static constexpr std::array<std::array<std::uint8_t, 4>, 4> kTags{
+        {{0, 1, 0, 0}, {'O', 'T', 'T', 'O'}, {'t', 'r', 'u', 'e'}, {'t', 't', 'c', 'f'}}};
+    return bytes.size() >= 4 && std::any_of(kTags.begin(), kTags.end(), [&](const auto& tag) {
+               return std::equal(tag.begin(), tag.end(), bytes.begin());
+           });
+}
+
+// The face at `directory`; nothing when its directory is cut off before its
+// name record (or in its offset table).
+std::optional<ExpectedFace> expectedFace(MemorySource& source, std::uint64_t directory) {
+    if (directory > source.size() || source.size() - directory < fontfile::kOffsetTableSize) return std::nullopt;
+    ExpectedFace face;
+    Os2Prefix prefix{};
+    fontfile::parseOs2PrefixAt(source, directory, prefix);
+    face.ranges = fontfile::rangesOf(prefix);
+    if (fontfile::parseFullNameAt(source, directory, face.name).outcome == fontfile::TableScan::Outcome::shortRecord)
+        return std::nullopt;
+    return face;
+}
+
+CatalogExpectation expectedInCatalog(std::span<const std::uint8_t> bytes, bool collection) {
+    CatalogExpectation expected{.collection = collection};
+    if (!isFontFile(bytes)) {
+        expected.noted = true;
+        return expected;
     }
-    for (std::int32_t c = 0; c < fonts.collectionCount; ++c) {
-        const auto k = static_cast<std::size_t>(c);
-        for (std::int32_t m = 0; m < fonts.memberCounts[k]; ++m) {
-            const auto& record = fonts.collectionRecords[k * inventory::MaxMembers + static_cast<std::size_t>(m)];
-            check(inventory::slotText(fonts.collectionFileNames[k]), static_cast<std::uint32_t>(m), record,
-                  inventory::slotText(record.fullName));
+    MemorySource source(bytes);
+    std::vector<std::uint32_t> directories{0};
+    if (collection) {
+        const auto members = fontfile::readCollectionMembers(source, kMaxMembersRead);
+        directories = members.offsets;
+        expected.noted = !members.numFonts || directories.size() < std::min(*members.numFonts, kMaxMembersRead);
+    }
+    for (const auto directory : directories) {
+        if (auto face = expectedFace(source, directory)) {
+            expected.faces.push_back(*face);
+        } else {
+            expected.noted = true;
         }
     }
-    FUZZ_CHECK(at == catalog.faces.size());
+    return expected;
+}
+
+// The catalog's faces, file by file, against what parsing each file gives;
+// its files in the inventory's order where both list them.
+void checkCatalog(const inventory::FontInventory& fonts, const std::map<std::string, CatalogExpectation>& files,
+                  bool recursive) {
+    inventory::CatalogRequest request;
+    request.folders = {{folder.string(), recursive}};
+    request.windowsNames = request.characterMaps = true;  // read along, for the sanitizers
+    const auto catalog = inventory::buildCatalog(request);
+
+    std::vector<std::string> order;
+    for (std::size_t at = 0; at < catalog.faces.size();) {
+        const auto file = catalog.faces[at].file;
+        FUZZ_CHECK(file < catalog.files.size());
+        const auto& name = catalog.files[file].name;
+        const auto found = files.find(name);
+        FUZZ_CHECK(found != files.end() && std::find(order.begin(), order.end(), name) == order.end());
+        // Singles first, then members.
+        FUZZ_CHECK(order.empty() || !files.at(order.back()).collection || found->second.collection);
+        order.push_back(name);
+        for (const auto& expected : found->second.faces) {
+            FUZZ_CHECK(at < catalog.faces.size() && catalog.faces[at].file == file);
+            const auto& face = catalog.faces[at++];
+            FUZZ_CHECK(face.ranges == expected.ranges && face.macName == expected.name);
+            FUZZ_CHECK(face.characterMap != nullptr);
+        }
+    }
+    for (const auto& entry : files) {
+        const auto& name = entry.first;  // named apart: clang 14 captures no structured binding
+        const auto& expected = entry.second;
+        const bool listed = std::find(order.begin(), order.end(), name) != order.end();
+        FUZZ_CHECK(listed == !expected.faces.empty());
+        if (!expected.noted) continue;
+        FUZZ_CHECK(std::any_of(catalog.notes.begin(), catalog.notes.end(), [&](const inventory::CatalogNote& note) {
+            return note.path.size() >= name.size() && note.path.ends_with(name);
+        }));
+    }
+
+    // The files both list, in the inventory's order.
+    std::vector<std::string> inventoryOrder;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(fonts.singleCount); ++i)
+        inventoryOrder.emplace_back(inventory::slotText(fonts.singleFileNames[i]));
+    for (std::size_t k = 0; k < static_cast<std::size_t>(fonts.collectionCount); ++k)
+        inventoryOrder.emplace_back(inventory::slotText(fonts.collectionFileNames[k]));
+    std::erase_if(inventoryOrder,
+                  [&](const std::string& name) { return std::find(order.begin(), order.end(), name) == order.end(); });
+    std::vector<std::string> common = order;
+    std::erase_if(common, [&](const std::string& name) {
+        return std::find(inventoryOrder.begin(), inventoryOrder.end(), name) == inventoryOrder.end();
+    });
+    FUZZ_CHECK(common == inventoryOrder);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     emptyFolder();
     std::map<std::string, Expected> files;
+    std::map<std::string, CatalogExpectation> inCatalog;
+    std::vector<std::pair<std::string, std::span<const std::uint8_t>>> leftOut;
     const auto entries = entriesOf(std::span(data, size));
     for (std::size_t n = 0; n < entries.size(); ++n) {
         if (entries[n].empty()) continue;
@@ -246,13 +335,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         const std::string name =
             stem + ((kind & 3) == 1 ? (collection ? ".TTC" : ".TTF") : (collection ? ".ttc" : ".ttf"));
+        inCatalog.emplace(name, expectedInCatalog(bytes, collection));
         std::optional<Expected> expected;
         if (folder.string().size() + 1 + name.size() >= platform::kMaxPath) {
             expected.emplace();  // never opened: an empty record
             expected->collection = collection;
         } else {
             expected = collection ? expectedCollection(bytes) : expectedSingle(bytes);
-            if (!expected) continue;  // its full-name reader would end the process
+            if (!expected) {  // its full-name reader would end the process: for the catalog only
+                leftOut.emplace_back(name, bytes);
+                continue;
+            }
         }
         write(name, bytes);
         files.emplace(name, std::move(*expected));
@@ -261,7 +354,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     inventory::FontInventory fonts;
     inventory::buildInventory(fonts, folder.string());
     checkInventory(fonts, files);
-    checkCatalogAgrees(fonts);
+    for (const auto& [name, bytes] : leftOut) write(name, bytes);
+    checkCatalog(fonts, inCatalog, size % 2 == 1);
     inventory::releaseInventory(fonts);
     FUZZ_CHECK(!fonts.singleFileNames && !fonts.singleFullNames && !fonts.singleRecords);
     FUZZ_CHECK(!fonts.collectionFileNames && !fonts.collectionRecords);

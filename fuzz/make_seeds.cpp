@@ -191,6 +191,15 @@ std::map<std::string, Bytes> collectionSeeds() {
         .member(FontWriter().table("cmap", {}).table("name", nameTable({{"Never"}})));
     seeds["member-directory-cut-off.ttc"] = truncated(cut.build(), cut.memberOffset(1) + 12 + 16 + 10);
     seeds["header-cut-off.ttc"] = truncated(three.build(), 11);
+    // Many members naming one directory: the catalog reads it once.
+    CollectionWriter shared;
+    shared.member(simpleFont(kRanges, "Shared"));
+    for (int m = 1; m < 1500; ++m) shared.memberAt(12 + 4 * 1500);
+    seeds["1500-members-one-directory.ttc"] = shared.build();
+    Bytes sparse(2048, 0);
+    std::copy_n("ttcf", 4, sparse.begin());
+    setU32(sparse, 8, 0xFFFFFFFFu);
+    seeds["sparse-num-fonts-huge.ttc"] = sparse;
     return seeds;
 }
 
@@ -259,6 +268,16 @@ std::map<std::string, Bytes> cmapSeeds() {
     seeds["groups-unsorted.ttf"] = cmapFont(
         {{3, 10, cmapFormat12({{0x300, 0x3FF, 9}, {0x100, 0x1FF, 9}, {0x500, 0x400, 1}, {0x10FFF0, 0xFFFFFFFF, 2}})}});
     seeds["format-not-read.ttf"] = cmapFont({{3, 1, patched16(latin, 0, 2)}});
+    // Fallback: the preferred subtable cannot be used, the next one can.
+    auto format8 = planes;
+    setU16(format8, 0, 8);
+    seeds["fallback-from-past-the-end.ttf"] = cmapFont({{3, 10, planes, 0xFFFFFF00u}, {3, 1, latin}});
+    seeds["fallback-from-format-8.ttf"] = cmapFont({{3, 10, format8}, {3, 1, latin}});
+    seeds["fallback-from-odd-seg-count.ttf"] =
+        cmapFont({{0, 4, patched16(latin, kFormat4SegCountX2At, 7)}, {0, 3, latin}, {3, 0, latin}});
+    seeds["fallback-none-usable.ttf"] =
+        cmapFont({{3, 10, format8}, {0, 3, latin, 0xFFFFFF00u}, {3, 1, latin, 0xFFFFFF00u}});
+    seeds["fallback-to-symbol.ttf"] = cmapFont({{3, 1, patched16(latin, 0, 2)}, {3, 0, latin}});
     auto records = cmapTable({{3, 1, latin}});
     setU16(records, 2, 0xFFFF);
     seeds["records-65535.ttf"] = FontWriter().table("cmap", records).build();
@@ -303,6 +322,13 @@ std::map<std::string, Bytes> inventorySeeds(const std::map<std::string, Bytes>& 
                                        {longNameStep(15) | kTtc, collections.at("shared-os2.ttc")},
                                        {longNameStep(15), singles.at("directory-cut-off.ttf")},
                                        {longNameStep(9) | kFolder, {}}});
+    const Bytes text{'R', 'e', 'a', 'd', ' ', 'm', 'e', '\n'};
+    seeds["not-fonts-among-fonts"] = folderInput({{kTtf, text},
+                                                  {kTtf, singles.at("simple.ttf")},
+                                                  {kTtc, text},
+                                                  {kTtf, singles.at("directory-cut-off.ttf")},
+                                                  {kTtc, collections.at("1500-members-one-directory.ttc")},
+                                                  {kTtc, collections.at("sparse-num-fonts-huge.ttc")}});
     for (const auto& [name, bytes] : singles) {
         if (name.rfind("real-", 0) == 0)
             seeds["folder-" + name] = folderInput({{kTtf, bytes}, {kTtf, singles.at("simple.ttf")}});

@@ -6,12 +6,27 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
+#include <variant>
+
+#include "platform/platform.h"
 
 namespace platform::native {
 
 // The system's handle of the file at `path` (a path with backslashes),
 // opened for reading only; nothing when it cannot be opened.
 std::optional<std::intptr_t> openForReading(const char* path);
+
+// A regular file opened for the catalog, with what the system said of it.
+struct RegularFile {
+    std::intptr_t handle = -1;
+    FileIdentity identity;
+    std::uint64_t size = 0;
+};
+
+// The file at `path` (in the catalog's encoding) opened for reading only
+// when it is a regular file; otherwise why not.
+std::variant<RegularFile, OpenRefusal> openRegularForReading(const std::string& path);
 
 // Reads up to out.size() bytes at `position`; how many were read (fewer at
 // the end of the file), or nothing when the handle cannot be read at a

@@ -85,6 +85,87 @@ private:
     std::unique_ptr<State> state_;
 };
 
+// ---- What the font catalog reads through ------------------------------------
+// The program's inventory keeps to the calls above: ANSI names, paths of at
+// most kMaxPath. The catalog of the command-line tool and the Finder has no
+// such limits: its paths and names are in the catalog's encoding, any length.
+
+// Whether the catalog's paths and names are UTF-8: on Windows they are,
+// found and opened through the system's UTF-16 (W) functions, so that no
+// name is lost to the ANSI code page, and a long path is opened as a \?// path. Elsewhere they are the bytes the system
+// gives, paths of any length the system opens.
+#ifdef _WIN32
+inline constexpr bool kCatalogNamesAreUtf8 = true;
+#else
+inline constexpr bool kCatalogNamesAreUtf8 = false;
+#endif
+
+// A folder to read fonts from, and whether the folders under it are read too.
+struct FontFolder {
+    std::string path;  // in the catalog's encoding, without a separator at its end
+    bool recursive = false;
+};
+
+// What tells two names of one file apart from two files: the volume and the
+// file's number on it (POSIX: device and inode; Windows: the volume serial
+// number and the file index). Hard links are one file.
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t file = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+enum class EntryKind : std::uint8_t {
+    file,    // a regular file
+    folder,  // a folder, or a link to one
+    other,   // a device, a socket, a FIFO, a dangling link: never read
+};
+
+struct FolderEntry {
+    std::string name;  // in the catalog's encoding
+    EntryKind kind = EntryKind::other;
+};
+
+// Every entry of `folder` but "." and "..", in the order of the system's
+// directory search (on Windows FindFirstFileExW's; elsewhere FileSearch's:
+// by name as NTFS sorts them), a link taken as what it reaches; nothing when
+// the folder cannot be listed.
+std::optional<std::vector<FolderEntry>> listFolder(const std::string& folder);
+
+// The identity of the folder at `folder` (links followed); nothing when it
+// cannot be asked. What a walk through folder links keeps so as not to go round.
+std::optional<FileIdentity> folderIdentity(const std::string& folder);
+
+// Whether Windows takes `fileName` for a device whatever its folder: NUL,
+// CON, PRN, AUX, COM1-COM9, LPT1-LPT9, CONIN$ and CONOUT$, letters in either
+// case, with any extension and blanks before it ("nul.ttf", "Com1 .otf").
+bool isReservedDeviceName(std::string_view fileName);
+
+// The system's font folders, in the catalog's encoding, the first to read
+// first, each one that exists:
+//  - on Windows, the Windows directory's Fonts folder;
+//  - elsewhere with WINDIR set, WINDIR's folder named "fonts" in any case
+//    (the first in folder order), or none;
+//  - elsewhere without WINDIR, read recursively: on Linux $XDG_DATA_HOME/fonts
+//    (else ~/.local/share/fonts), ~/.fonts, /usr/local/share/fonts and
+//    /usr/share/fonts; on macOS ~/Library/Fonts, /Library/Fonts and
+//    /System/Library/Fonts.
+std::vector<FontFolder> systemFontFolders();
+
+// userFontsFolder() and registeredUserFontFiles() in the catalog's encoding:
+// on Windows UTF-8 from the system's UTF-16, whatever their characters and
+// length; the registered files absolute, REG_EXPAND_SZ expanded, in registry
+// order. Elsewhere the same as those.
+std::optional<std::string> catalogUserFontsFolder();
+std::vector<std::string> catalogRegisteredUserFontFiles();
+
+// Why ReadOnlyFile::openRegular refused a path.
+enum class OpenRefusal : std::uint8_t {
+    cannotOpen,       // missing, not allowed, or a path the system cannot take
+    notARegularFile,  // a folder, a device, a socket, a FIFO
+    deviceName,       // a name Windows takes for a device (isReservedDeviceName)
+};
+
 // A file opened for reading only, in binary, without denying other processes
 // read or write access. Closed when the object goes.
 //
@@ -105,6 +186,14 @@ public:
     // missing file is refused.
     bool open(const char* path);
 
+    // The catalog's open: `path` in the catalog's encoding, any length; only
+    // a regular file is opened, and on Windows never a device name. Nothing
+    // when it is open; otherwise why not. Its identity and size come with it.
+    std::optional<OpenRefusal> openRegular(const std::string& path);
+
+    // The open file's identity; only meaningful after openRegular.
+    const FileIdentity& identity() const { return identity_; }
+
     // Reads up to out.size() bytes at `position` from the start of the file;
     // returns how many were read (fewer at the end of the file, 0 past it or
     // when no file is open).
@@ -120,6 +209,7 @@ private:
     std::array<std::uint8_t, kHeadSize> head_;  // only the first headSize_ bytes are looked at
     std::size_t headSize_ = 0;                  // below kHeadSize: the file ends there
     std::optional<std::uint64_t> size_;         // asked of the system once, when first wanted
+    FileIdentity identity_;
 };
 
 }  // namespace platform

@@ -124,14 +124,19 @@ void sortInFolderOrder(Listing& listing) {
     });
 }
 
-// Whether the entry is a folder. Most file systems say so in the entry
-// itself; a link (followed, as Windows reports what it reaches) or an
-// unknown type is asked of the file system.
-bool isFolder(const char* folder, const dirent& item) {
-    if (item.d_type != DT_UNKNOWN && item.d_type != DT_LNK) return item.d_type == DT_DIR;
+// What the entry is. Most file systems say so in the entry itself; a link
+// (followed, as Windows reports what it reaches) or an unknown type is asked
+// of the file system.
+EntryKind kindOf(const char* folder, const dirent& item) {
+    if (item.d_type == DT_REG) return EntryKind::file;
+    if (item.d_type == DT_DIR) return EntryKind::folder;
+    if (item.d_type != DT_UNKNOWN && item.d_type != DT_LNK) return EntryKind::other;
     struct stat info {};
-    return stat((std::string(folder) + item.d_name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    if (stat((std::string(folder) + item.d_name).c_str(), &info) != 0) return EntryKind::other;
+    return S_ISREG(info.st_mode) ? EntryKind::file : S_ISDIR(info.st_mode) ? EntryKind::folder : EntryKind::other;
 }
+
+bool isFolder(const char* folder, const dirent& item) { return kindOf(folder, item) == EntryKind::folder; }
 
 // The entries of `folder` (a native path ending in its separator) whose
 // names match `namePattern`, in the order the system lists them.
@@ -148,6 +153,35 @@ Listing listMatching(const char* folder, std::string_view namePattern) {
     }
     closedir(dir);
     return listing;
+}
+
+// Every entry of `folder` (a native path ending in its separator) with its
+// kind, in folder order; nothing when it cannot be listed.
+std::optional<std::vector<FolderEntry>> listWithKinds(const char* folder) {
+    DIR* dir = opendir(folder);
+    if (!dir) return std::nullopt;
+    Listing listing;
+    std::vector<EntryKind> kinds;  // by the entries' order of addition, which `at` keeps
+    while (const dirent* item = readdir(dir)) {
+        const std::string_view name = item->d_name;
+        if (name == "." || name == "..") continue;
+        listing.add(name, static_cast<std::uint32_t>(kinds.size()));
+        kinds.push_back(kindOf(folder, *item));
+    }
+    closedir(dir);
+    sortInFolderOrder(listing);
+    std::vector<FolderEntry> entries;
+    entries.reserve(listing.entries.size());
+    for (const auto& entry : listing.entries) {
+        entries.push_back({std::string(listing.name(entry)), kinds[entry.attributes]});
+    }
+    return entries;
+}
+
+// `path` as the system takes it: slashes for backslashes, any length.
+std::string nativePathOf(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
 }
 
 // Reads up to out.size() bytes at `position`; how many were read (fewer at
@@ -193,6 +227,81 @@ std::optional<std::string> pathFromUtf8(std::string_view utf8) { return std::str
 
 std::optional<int> compareAsTheListBoxDoes(std::string_view, std::string_view) { return std::nullopt; }
 
+std::optional<std::vector<FolderEntry>> listFolder(const std::string& folder) {
+    auto native = nativePathOf(folder);
+    if (native.empty() || native.back() != '/') native.push_back('/');
+    return listWithKinds(native.c_str());
+}
+
+std::optional<FileIdentity> folderIdentity(const std::string& folder) {
+    struct stat info {};
+    if (stat(nativePathOf(folder).c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
+    return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+namespace {
+
+bool isFolderPath(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The value of the environment variable `name`; nothing when unset or empty.
+std::optional<std::string> environment(const char* name) {
+    const char* value = std::getenv(name);
+    if (!value || !*value) return std::nullopt;
+    return std::string(value);
+}
+
+// WINDIR's child folder named "fonts" in any case: a Windows tree copied to
+// a file system that tells case apart may spell it "Fonts".
+std::vector<FontFolder> windowsTreeFonts(const std::string& windows) {
+    const auto entries = listFolder(windows);
+    if (!entries) return {};
+    for (const auto& entry : *entries) {
+        if (entry.kind == EntryKind::folder && equalIgnoringAsciiCase(entry.name, "fonts")) {
+            return {{windows + "\\" + entry.name, false}};
+        }
+    }
+    return {};
+}
+
+std::vector<std::string> systemFontFolderCandidates() {
+    const auto home = environment("HOME");
+#ifdef __APPLE__
+    std::vector<std::string> folders;
+    if (home) folders.push_back(*home + "/Library/Fonts");
+    folders.insert(folders.end(), {"/Library/Fonts", "/System/Library/Fonts"});
+    return folders;
+#else
+    std::vector<std::string> folders;
+    if (const auto data = environment("XDG_DATA_HOME")) {
+        folders.push_back(*data + "/fonts");
+    } else if (home) {
+        folders.push_back(*home + "/.local/share/fonts");
+    }
+    if (home) folders.push_back(*home + "/.fonts");
+    folders.insert(folders.end(), {"/usr/local/share/fonts", "/usr/share/fonts"});
+    return folders;
+#endif
+}
+
+}  // namespace
+
+std::vector<FontFolder> systemFontFolders() {
+    if (const auto windows = environment("WINDIR")) return windowsTreeFonts(*windows);
+    std::vector<FontFolder> folders;
+    for (auto& candidate : systemFontFolderCandidates()) {
+        while (candidate.size() > 1 && candidate.back() == '/') candidate.pop_back();
+        if (isFolderPath(candidate)) folders.push_back({candidate, true});
+    }
+    return folders;
+}
+
+std::optional<std::string> catalogUserFontsFolder() { return userFontsFolder(); }
+
+std::vector<std::string> catalogRegisteredUserFontFiles() { return registeredUserFontFiles(); }
+
 struct FileSearch::State {
     Listing listing;
     std::size_t next = 0;
@@ -221,6 +330,23 @@ bool FileSearch::next(FoundEntry& entry) {
 }
 
 namespace native {
+
+std::variant<RegularFile, OpenRefusal> openRegularForReading(const std::string& path) {
+    // O_NONBLOCK: a FIFO named like a font must not hang the open; the type
+    // is then asked of the open file, so that nothing can be swapped in
+    // between.
+    const int fd = ::open(nativePathOf(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return OpenRefusal::cannotOpen;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
+        const bool asked = fstat(fd, &info) == 0;
+        ::close(fd);
+        return asked ? OpenRefusal::notARegularFile : OpenRefusal::cannotOpen;
+    }
+    return RegularFile{fd,
+                       {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)},
+                       static_cast<std::uint64_t>(info.st_size)};
+}
 
 std::optional<std::intptr_t> openForReading(const char* path) {
     NativePath native;

@@ -71,6 +71,45 @@ std::optional<std::wstring> wideFromUtf8(std::string_view utf8) {
     return wide;
 }
 
+// UTF-16 as UTF-8; an unpaired surrogate, which a file name may hold, becomes
+// U+FFFD (such a name then names no file, and opening it is refused).
+std::string utf8FromWide(std::wstring_view wide) {
+    if (wide.empty() || wide.size() > INT_MAX) return {};
+    const int length = static_cast<int>(wide.size());
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return {};
+    std::string utf8(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, utf8.data(), size, nullptr, nullptr);
+    return utf8;
+}
+
+// Paths from this length on are given to the W functions as \\?\ paths, which
+// have no MAX_PATH limit (a folder's own limit is 248, less its "\*").
+constexpr std::size_t kLongPathFrom = 240;
+
+// A catalog path (UTF-8, either separator) as the W functions take it: with
+// backslashes, and when long, absolute after \\?\ (\\?\UNC\ for a network
+// path), which the system takes as it is, with no length limit; nothing
+// when it is not UTF-8.
+std::optional<std::wstring> widePath(std::string_view utf8) {
+    auto wide = wideFromUtf8(utf8);
+    if (!wide || wide->empty()) return std::nullopt;
+    std::replace(wide->begin(), wide->end(), L'/', L'\\');
+    if (wide->size() < kLongPathFrom || wide->starts_with(L"\\\\?\\")) return wide;
+    const DWORD size = GetFullPathNameW(wide->c_str(), 0, nullptr, nullptr);
+    if (size == 0) return std::nullopt;
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(wide->c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) return std::nullopt;
+    full.resize(length);
+    if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+    return {info.dwVolumeSerialNumber, std::uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow};
+}
+
 // The longest data of a value looked at, in bytes: ExpandEnvironmentStrings
 // takes and gives at most 32,767 characters, and a path the engine can open
 // is far shorter. Longer values are skipped unread.
@@ -99,19 +138,52 @@ std::optional<std::wstring> expanded(const std::wstring& text) {
     return result;
 }
 
+// The path a string value holds, REG_EXPAND_SZ expanded; nothing for other
+// types of value.
+std::optional<std::wstring> registeredPath(DWORD type, const std::vector<BYTE>& data, DWORD size) {
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
+    auto path = stringData(data, size);
+    if (type == REG_EXPAND_SZ) return expanded(path);
+    return path;
+}
+
 // The file a value registers, or nothing when it registers none the engine
 // can open by itself.
 std::optional<std::string> registeredFile(DWORD type, const std::vector<BYTE>& data, DWORD size) {
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
-    auto path = stringData(data, size);
-    if (type == REG_EXPAND_SZ) {
-        auto full = expanded(path);
-        if (!full) return std::nullopt;
-        path = std::move(*full);
-    }
-    auto ansi = toAnsiPath(path);
+    const auto path = registeredPath(type, data, size);
+    if (!path) return std::nullopt;
+    auto ansi = toAnsiPath(*path);
     if (!ansi || ansi->size() >= kMaxPath || !isAbsoluteWindowsPath(*ansi)) return std::nullopt;
     return ansi;
+}
+
+// The same in UTF-8, whatever its length and characters.
+std::optional<std::string> registeredCatalogFile(DWORD type, const std::vector<BYTE>& data, DWORD size) {
+    const auto path = registeredPath(type, data, size);
+    if (!path) return std::nullopt;
+    auto utf8 = utf8FromWide(*path);
+    if (!isAbsoluteWindowsPath(utf8)) return std::nullopt;
+    return utf8;
+}
+
+// Calls take(type, data, size) for each value of the user's font key, in
+// registry order.
+template <typename Take>
+void forEachRegisteredValue(Take take) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", 0, KEY_QUERY_VALUE,
+                      &key) != ERROR_SUCCESS)
+        return;
+    std::wstring name(kLongestValueName, L'\0');
+    std::vector<BYTE> data(kLongestValueData);
+    for (DWORD index = 0;; ++index) {
+        DWORD nameSize = kLongestValueName, type = REG_NONE, size = kLongestValueData;
+        const LONG status = RegEnumValueW(key, index, name.data(), &nameSize, nullptr, &type, data.data(), &size);
+        if (status == ERROR_MORE_DATA) continue;  // too long to be a path of ours
+        if (status != ERROR_SUCCESS) break;       // the end, or a key deleted meanwhile: stop either way
+        take(type, data, size);
+    }
+    RegCloseKey(key);
 }
 
 }  // namespace
@@ -140,21 +212,77 @@ std::optional<std::string> userFontsFolder() {
 
 std::vector<std::string> registeredUserFontFiles() {
     std::vector<std::string> files;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", 0, KEY_QUERY_VALUE,
-                      &key) != ERROR_SUCCESS)
-        return files;
-    std::wstring name(kLongestValueName, L'\0');
-    std::vector<BYTE> data(kLongestValueData);
-    for (DWORD index = 0;; ++index) {
-        DWORD nameSize = kLongestValueName, type = REG_NONE, size = kLongestValueData;
-        const LONG status = RegEnumValueW(key, index, name.data(), &nameSize, nullptr, &type, data.data(), &size);
-        if (status == ERROR_MORE_DATA) continue;  // too long to be a path of ours
-        if (status != ERROR_SUCCESS) break;       // the end, or a key deleted meanwhile: stop either way
+    forEachRegisteredValue([&](DWORD type, const std::vector<BYTE>& data, DWORD size) {
         if (auto file = registeredFile(type, data, size)) files.push_back(std::move(*file));
-    }
-    RegCloseKey(key);
+    });
     return files;
+}
+
+std::vector<std::string> catalogRegisteredUserFontFiles() {
+    std::vector<std::string> files;
+    forEachRegisteredValue([&](DWORD type, const std::vector<BYTE>& data, DWORD size) {
+        if (auto file = registeredCatalogFile(type, data, size)) files.push_back(std::move(*file));
+    });
+    return files;
+}
+
+std::optional<std::string> catalogUserFontsFolder() {
+    PWSTR local = nullptr;
+    std::string folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &local))) {
+        folder = utf8FromWide(local);
+    }
+    CoTaskMemFree(local);
+    if (folder.empty()) return std::nullopt;
+    return folder + "\\Microsoft\\Windows\\Fonts";
+}
+
+std::vector<FontFolder> systemFontFolders() {
+    const UINT size = GetWindowsDirectoryW(nullptr, 0);
+    if (size == 0) return {};
+    std::wstring windows(size, L'\0');
+    const UINT length = GetWindowsDirectoryW(windows.data(), size);
+    if (length == 0 || length >= size) return {};
+    windows.resize(length);
+    while (!windows.empty() && windows.back() == L'\\') windows.pop_back();  // a drive's root: "C:\"
+    return {{utf8FromWide(windows) + "\\Fonts", false}};
+}
+
+std::optional<std::vector<FolderEntry>> listFolder(const std::string& folder) {
+    const auto wide = widePath(folder + "\\*");
+    if (!wide) return std::nullopt;
+    WIN32_FIND_DATAW data;
+    const HANDLE search = FindFirstFileExW(wide->c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                           FIND_FIRST_EX_LARGE_FETCH);
+    if (search == INVALID_HANDLE_VALUE) {
+        // An empty folder still holds "." and ".."; only a folder not found is empty of them.
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? std::optional(std::vector<FolderEntry>{}) : std::nullopt;
+    }
+    std::vector<FolderEntry> entries;
+    do {
+        const std::wstring_view name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const auto kind = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::folder
+                          : (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE)  ? EntryKind::other
+                                                                             : EntryKind::file;
+        entries.push_back({utf8FromWide(name), kind});
+    } while (FindNextFileW(search, &data));
+    FindClose(search);
+    return entries;
+}
+
+std::optional<FileIdentity> folderIdentity(const std::string& folder) {
+    const auto wide = widePath(folder);
+    if (!wide) return std::nullopt;
+    // FILE_FLAG_BACKUP_SEMANTICS: the flag that lets CreateFile open a folder.
+    const HANDLE handle = CreateFileW(wide->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(handle, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    CloseHandle(handle);
+    if (!known) return std::nullopt;
+    return identityOf(info);
 }
 
 std::optional<std::string> pathFromUtf8(std::string_view utf8) {
@@ -203,6 +331,33 @@ bool FileSearch::next(FoundEntry& entry) {
 }
 
 namespace native {
+
+std::variant<RegularFile, OpenRefusal> openRegularForReading(const std::string& path) {
+    const auto split = path.find_last_of("\\/");
+    if (isReservedDeviceName(split == std::string::npos ? path : std::string_view(path).substr(split + 1))) {
+        return OpenRefusal::deviceName;
+    }
+    const auto wide = widePath(path);
+    if (!wide) return OpenRefusal::cannotOpen;
+    const HANDLE file = CreateFileW(wide->c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        // A folder is refused by CreateFile itself, as access denied.
+        const DWORD attributes = GetFileAttributesW(wide->c_str());
+        const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+        return folder ? OpenRefusal::notARegularFile : OpenRefusal::cannotOpen;
+    }
+    // A disk file, not a pipe, a console or another device; its identity and
+    // size come with its attributes in one call.
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool disk = GetFileType(file) == FILE_TYPE_DISK;
+    if (!disk || !GetFileInformationByHandle(file, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        CloseHandle(file);
+        return disk ? OpenRefusal::cannotOpen : OpenRefusal::notARegularFile;
+    }
+    return RegularFile{reinterpret_cast<std::intptr_t>(file), identityOf(info),
+                       std::uint64_t{info.nFileSizeHigh} << 32 | info.nFileSizeLow};
+}
 
 std::optional<std::intptr_t> openForReading(const char* path) {
     const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,

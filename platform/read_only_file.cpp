@@ -36,11 +36,29 @@ bool ReadOnlyFile::open(const char* path) {
     return true;
 }
 
+std::optional<OpenRefusal> ReadOnlyFile::openRegular(const std::string& path) {
+    close();
+    auto opened = native::openRegularForReading(path);
+    if (const auto* refusal = std::get_if<OpenRefusal>(&opened)) return *refusal;
+    const auto& file = std::get<native::RegularFile>(opened);
+    const auto head = native::readStart(file.handle, head_);
+    if (!head) {
+        native::close(file.handle);
+        return OpenRefusal::cannotOpen;
+    }
+    handle_ = file.handle;
+    headSize_ = *head;
+    identity_ = file.identity;
+    size_ = file.size;  // the system told it with the type: no second question
+    return std::nullopt;
+}
+
 void ReadOnlyFile::close() {
     if (handle_ != -1) native::close(handle_);
     handle_ = -1;
     headSize_ = 0;
     size_.reset();
+    identity_ = {};
 }
 
 std::size_t ReadOnlyFile::readAt(std::uint64_t position, std::span<std::uint8_t> out) {

@@ -159,91 +159,164 @@ void SortedLineList::addString(std::string_view line) { lines_.emplace_back(line
 // only asks whether that line goes before the new one, after it, or is alike.
 // So the lines are sorted once into classes of alike lines; a search then
 // only needs where the new line's class stands in the list and how many
-// lines it holds, and only within a class, rarely more than a few lines, is
-// a line inserted among others.
+// lines it holds, and gives the new line's rank among the lines of its class
+// then in the list. The ranks alone fix the order within each class, which
+// is worked out at the end from the last line added back to the first: the
+// last one has exactly its rank of lines of its class before it, and taking
+// it away leaves the list as it was before it came. Every step is a search
+// or a walk of a tree of n leaves, so n alike lines cost O(n log n), not a
+// walk along the class for each one.
 namespace {
 
-// The positions of `lines` in list order: the first `placed` are already in
-// list order, and those after them are added one by one.
-std::vector<std::size_t> placeInList(const std::vector<std::string>& lines, std::size_t placed,
-                                     SortedLineList::Comparison compare) {
-    const auto count = static_cast<std::uint32_t>(lines.size());
+// Free places among `count`, in a Fenwick tree: how many are free before a
+// place, and which is the k-th free one, each in log2(count) steps.
+class FreePlaces {
+public:
+    FreePlaces(std::uint32_t count, PlacementWork& work) : tree_(count + std::size_t{1}, 0), work_(work) {
+        for (std::size_t at = 1; at < tree_.size(); ++at) {
+            ++tree_[at];
+            const auto parent = at + (at & (~at + 1));
+            if (parent < tree_.size()) tree_[parent] += tree_[at];
+        }
+        for (highestStep_ = 1; highestStep_ * 2 < tree_.size();) highestStep_ *= 2;
+    }
 
-    // Each line's class, numbered in list order. The sort moves views with
-    // their index rather than bare indices: one step less to each text.
+    std::uint32_t freeBefore(std::uint32_t place) const {
+        std::uint32_t free = 0;
+        for (std::size_t at = place; at > 0; at &= at - 1, ++work_.steps) free += tree_[at];
+        return free;
+    }
+
+    // The place of the free one that has `k` free ones before it; there must be one.
+    std::uint32_t kthFree(std::uint32_t k) const {
+        std::size_t at = 0;
+        for (std::size_t step = highestStep_; step > 0; step /= 2, ++work_.steps) {
+            if (at + step < tree_.size() && tree_[at + step] <= k) {
+                at += step;
+                k -= tree_[at];
+            }
+        }
+        return static_cast<std::uint32_t>(at);  // the tree counts from 1: leaf at + 1 is place at
+    }
+
+    void take(std::uint32_t place) {
+        for (std::size_t at = place + std::size_t{1}; at < tree_.size(); at += at & (~at + 1), ++work_.steps) {
+            --tree_[at];
+        }
+    }
+
+private:
+    std::vector<std::uint32_t> tree_;  // from 1: entry i counts the free places in (i - lowest bit of i, i]
+    std::size_t highestStep_ = 1;
+    PlacementWork& work_;
+};
+
+// Each line's class, numbered in list order, and how many classes there are.
+struct Classes {
+    std::vector<std::uint32_t> of;
+    std::uint32_t count = 0;
+};
+
+Classes classesOf(const std::vector<std::string>& lines, SortedLineList::Comparison compare, PlacementWork& work) {
+    const auto count = static_cast<std::uint32_t>(lines.size());
+    // A line the same to the byte as the one added before it is of its
+    // class: only the others are sorted. Speed: the members of a collection
+    // that all name one directory give one run of such lines.
+    // The sort moves views with their index rather than bare indices: one
+    // step less to each text.
     struct View {
         std::string_view text;
         std::uint32_t line;
     };
     std::vector<View> sorted;
-    sorted.reserve(count);
-    for (std::uint32_t line = 0; line < count; ++line) sorted.push_back({lines[line], line});
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [&](const View& a, const View& b) { return compare(a.text, b.text) < 0; });
-    std::vector<std::uint32_t> classOf(count);
-    std::uint32_t classes = 0;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        if (i == 0 || compare(sorted[i - 1].text, sorted[i].text) != 0) ++classes;
-        classOf[sorted[i].line] = classes - 1;
+    for (std::uint32_t line = 0; line < count; ++line) {
+        if (line == 0 || lines[line] != lines[line - 1]) sorted.push_back({lines[line], line});
     }
-
-    // The lines of each class in list order, as chains through `next`.
-    constexpr std::uint32_t kEnd = UINT32_MAX;
-    std::vector<std::uint32_t> first(classes, kEnd), next(count, kEnd), size(classes, 0);
-    ClassCounts counts(classes);
-    const auto insert = [&](std::uint32_t line, std::uint32_t inClass, std::uint32_t before) {
-        std::uint32_t* link = &first[inClass];
-        for (; before > 0; --before) link = &next[*link];
-        next[line] = *link;
-        *link = line;
-        ++size[inClass];
-        counts.add(inClass);
+    const auto counted = [&](std::string_view a, std::string_view b) {
+        ++work.comparisons;
+        return compare(a, b);
     };
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [&](const View& a, const View& b) { return counted(a.text, b.text) < 0; });
+    Classes classes;
+    classes.of.resize(count);
+    for (std::size_t i = 0; i < sorted.size(); ++i) {
+        if (i == 0 || counted(sorted[i - 1].text, sorted[i].text) != 0) ++classes.count;
+        classes.of[sorted[i].line] = classes.count - 1;
+    }
+    for (std::uint32_t line = 1; line < count; ++line) {
+        if (lines[line] == lines[line - 1]) classes.of[line] = classes.of[line - 1];
+    }
+    return classes;
+}
 
-    for (std::uint32_t line = 0; line < placed; ++line) insert(line, classOf[line], size[classOf[line]]);
-    for (auto line = static_cast<std::uint32_t>(placed); line < count; ++line) {
-        // The list box's binary search over the lines it holds: it stops at
-        // the first line alike with the new one and puts the new one before
-        // it; otherwise the new one goes where the search ends, which is
-        // where its class, then empty, stands. The middle is that of the
-        // first and last lines left, rounded down.
-        const std::uint32_t own = classOf[line];
-        const std::uint32_t start = counts.before(own), alike = size[own];
-        std::uint32_t before = 0;
-        std::uint32_t low = 0, high = line;
-        while (low < high) {
-            const std::uint32_t middle = (low + high - 1) / 2;
-            if (middle < start) {
-                low = middle + 1;
-            } else if (middle >= start + alike) {
-                high = middle;
-            } else {
-                before = middle - start;
-                break;
-            }
+// The rank among the `alike` lines of its class that the list box's binary
+// search gives a new line, when the list holds `held` lines and those of
+// the classes before the line's own number `start`. The search stops at the
+// first line alike with the new one and puts the new one before it;
+// otherwise the new one goes where the search ends, which is where its
+// class, then empty, stands. The middle is that of the first and last lines
+// left, rounded down.
+std::uint32_t rankInClass(std::uint32_t held, std::uint32_t start, std::uint32_t alike, PlacementWork& work) {
+    std::uint32_t low = 0, high = held;
+    while (low < high) {
+        ++work.steps;
+        const std::uint32_t middle = (low + high - 1) / 2;
+        if (middle < start) {
+            low = middle + 1;
+        } else if (middle >= start + alike) {
+            high = middle;
+        } else {
+            return middle - start;
         }
-        insert(line, own, before);
+    }
+    return 0;
+}
+
+// The positions of `lines` in list order: the first `placed` are already in
+// list order, and those after them are added one by one.
+std::vector<std::size_t> placeInList(const std::vector<std::string>& lines, std::size_t placed,
+                                     SortedLineList::Comparison compare, PlacementWork& work) {
+    const auto count = static_cast<std::uint32_t>(lines.size());
+    const auto classes = classesOf(lines, compare, work);
+
+    // Each line's rank in its class when it came: a line already placed
+    // comes after those of its class placed before it.
+    std::vector<std::uint32_t> rank(count), size(classes.count, 0);
+    ClassCounts counts(classes.count);
+    for (std::uint32_t line = 0; line < count; ++line) {
+        const std::uint32_t own = classes.of[line];
+        rank[line] = line < placed ? size[own] : rankInClass(line, counts.before(own), size[own], work);
+        ++size[own];
+        counts.add(own);
     }
 
-    std::vector<std::size_t> order;
-    order.reserve(count);
-    for (std::uint32_t c = 0; c < classes; ++c) {
-        for (auto line = first[c]; line != kEnd; line = next[line]) order.push_back(line);
+    // Class c takes the places from the number of lines of the classes
+    // before it; the last line added takes the free place of its rank there.
+    std::vector<std::uint32_t> firstPlace(classes.count, 0);
+    for (std::uint32_t c = 1; c < classes.count; ++c) firstPlace[c] = firstPlace[c - 1] + size[c - 1];
+    FreePlaces free(count, work);
+    std::vector<std::size_t> order(count);
+    for (auto line = count; line-- > 0;) {
+        const auto place = free.kthFree(free.freeBefore(firstPlace[classes.of[line]]) + rank[line]);
+        free.take(place);
+        order[place] = line;
     }
     return order;
 }
 
 }  // namespace
 
-std::vector<std::size_t> listBoxOrder(const std::vector<std::string>& lines) {
-    return placeInList(lines, 0, compareInListOrder);
+std::vector<std::size_t> listBoxOrder(const std::vector<std::string>& lines, PlacementWork* work) {
+    PlacementWork uncounted;
+    return placeInList(lines, 0, compareInListOrder, work ? *work : uncounted);
 }
 
 const std::vector<std::string>& SortedLineList::lines() const {
     if (placed_ == lines_.size()) return lines_;
     std::vector<std::string> inOrder;
     inOrder.reserve(lines_.size());
-    for (const auto line : placeInList(lines_, placed_, compare_)) inOrder.push_back(std::move(lines_[line]));
+    for (const auto line : placeInList(lines_, placed_, compare_, work_)) inOrder.push_back(std::move(lines_[line]));
     lines_ = std::move(inOrder);
     placed_ = lines_.size();
     return lines_;

@@ -20,6 +20,7 @@
 #include "query/options.h"
 #include "query/output.h"
 #include "query/sources.h"
+#include "query/text.h"
 #include "query/text_renderer.h"
 #include "query/version.h"
 
@@ -34,7 +35,7 @@ constexpr int kBadInput = 2;
 constexpr int kOutputLost = 3;  // standard output could not be written
 
 int badInput(const std::string& message) {
-    std::fprintf(stderr, "meldrove-query: %s\n", message.c_str());
+    query::writeDiagnostic("meldrove-query: " + query::safeLine(message, query::TextEncoding::utf8));
     return kBadInput;
 }
 
@@ -43,7 +44,7 @@ int badInput(const std::string& message) {
 int finished(query::Output& out, int code) {
     out.flush();
     if (out.outcome() != query::WriteOutcome::failed) return code;
-    std::fprintf(stderr, "meldrove-query: standard output could not be written\n");
+    query::writeDiagnostic("meldrove-query: standard output could not be written");
     return kOutputLost;
 }
 
@@ -65,28 +66,35 @@ int writeAnswers(const std::vector<query::FaceAnswer>& answers, const query::Pre
     return answers.empty() ? kNothingListed : kListed;
 }
 
-int answer(const QueryOptions& options, query::Output& out) {
-    const auto sources = query::sourcesOf(options.sources);
-    if (const auto* why = std::get_if<std::string>(&sources)) return badInput(*why);
-    const auto& [folders, files, notes] = std::get<query::Sources>(sources);
-    for (const auto& note : notes) std::fprintf(stderr, "meldrove-query: note: %s\n", note.c_str());
-
+int programsAnswer(const QueryOptions& options, query::Output& out) {
+    const auto folder = query::programsFolder(options.sources);
+    if (folder.index() == 1) return badInput(std::get<1>(folder));
     fontfile::setDiagnosticStream(stderr);
-    if (options.programsAnswer()) {
-        // The program's exit codes: 0, or -1 from inside the reading.
-        query::writeProgramsAnswer(options.request.rows, folders.front(), out);
-        return finished(out, kListed);
-    }
+    // The program's exit codes: 0, or -1 from inside the reading.
+    query::writeProgramsAnswer(options.request.rows, std::get<0>(folder), out);
+    return finished(out, kListed);
+}
+
+int answer(const QueryOptions& options, query::Output& out) {
+    if (options.sources.program) return programsAnswer(options, out);
+    const auto found = query::catalogSources(options.sources);
+    if (const auto* why = std::get_if<std::string>(&found)) return badInput(*why);
+    const auto& sources = std::get<query::CatalogSources>(found);
+    for (const auto& note : sources.notes) query::writeDiagnostic("meldrove-query: note: " + note);
+
     const auto catalog =
-        inventory::buildCatalog({.folders = folders,
-                                 .files = files,
+        inventory::buildCatalog({.folders = sources.folders,
+                                 .files = sources.files,
                                  .formats = options.sources.formats,
                                  .everyMember = options.sources.allMembers,
                                  .everyCollectionFile = options.sources.allMembers,
                                  .windowsNames = options.shown.names != query::NameChoice::mac || options.shown.json,
                                  .characterMaps = options.needsCharacterMaps()});
-    for (const auto& note : query::damageNotes(catalog)) std::fprintf(stderr, "%s\n", note.c_str());
-    const query::Naming naming{.names = options.shown.names, .fullPaths = folders.size() + files.size() > 1};
+    for (const auto& note : catalog.notes) {
+        if (const auto line = query::noteLine(note, sources); !line.empty()) query::writeDiagnostic(line);
+    }
+    for (const auto& note : query::damageNotes(catalog)) query::writeDiagnostic(note);
+    const query::Naming naming{.names = options.shown.names, .fullPaths = sources.namesByPath()};
     const auto answers = query::answerFaces(catalog, options.request, naming, options.shown.audit);
     return finished(out, writeAnswers(answers, options.shown, out));
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,9 +20,10 @@ inventory::CatalogFace face(std::uint16_t version, std::vector<int> bits, std::v
     inventory::CatalogFace f;
     f.os2Version = version;
     for (const int bit : bits) f.ranges[static_cast<std::size_t>(bit / 32)] |= 1u << (bit % 32);
-    f.characterMap.emplace();
-    f.characterMap->outcome = fontfile::CharacterMap::Outcome::unicode;
-    f.characterMap->covered = std::move(covered);
+    fontfile::CharacterMap map;
+    map.outcome = fontfile::CharacterMap::Outcome::unicode;
+    map.covered = std::move(covered);
+    f.characterMap = std::make_shared<const fontfile::CharacterMap>(std::move(map));
     return f;
 }
 

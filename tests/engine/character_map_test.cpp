@@ -190,6 +190,85 @@ TEST(CharacterMapChoice, ReadsTheCollectionMemberWhoseDirectoryItIsGiven) {
     EXPECT_EQ(parse(bytes, bytes.size()).outcome, Outcome::noCmapTable);
 }
 
+// ---- Falling back from a subtable that cannot be used -----------------------
+
+TEST(CharacterMapFallback, AnUnusablePreferredSubtableGivesWayToTheNextKind) {
+    const auto latin = cmapFormat4({{0x41, 0x5A, 1}});
+    auto format8 = cmapFormat12({{0x42, 0x42, 1}});
+    setU16(format8, 0, 8);
+    auto oddSegments = cmapFormat4({{0x43, 0x43, 1}});
+    setU16(oddSegments, kFormat4SegCountX2At, 3);
+    struct Case {
+        std::string name;
+        CmapEncoding preferred;
+        std::optional<std::uint16_t> format;  // of the one passed over
+    };
+    const std::vector<Case> cases{
+        {"offset past the end of the file", {3, 10, cmapFormat12({{0x42, 0x42, 1}}), 0xFFFFFFF0u}, std::nullopt},
+        {"a format that is not read", {3, 10, format8}, 8},
+        {"damaged before any entry", {0, 4, oddSegments}, 4},
+    };
+    for (const auto& c : cases) {
+        for (const auto& font : {fontWith({c.preferred, {3, 1, latin}}), fontWith({{3, 1, latin}, c.preferred})}) {
+            const auto map = parse(font);
+            ASSERT_EQ(map.outcome, Outcome::unicode) << c.name;
+            EXPECT_EQ(map.covered, (Runs{{0x41, 0x5A}})) << c.name;
+            EXPECT_EQ(map.platformID, 3) << c.name;
+            EXPECT_EQ(map.encodingID, 1) << c.name;
+            EXPECT_EQ(map.format, 4) << c.name;
+            EXPECT_EQ(map.damage, nullptr) << c.name;
+            ASSERT_EQ(map.passedOver.size(), 1u) << c.name;
+            EXPECT_EQ(map.passedOver[0].platformID, c.preferred.platformID) << c.name;
+            EXPECT_EQ(map.passedOver[0].encodingID, c.preferred.encodingID) << c.name;
+            EXPECT_EQ(map.passedOver[0].format, c.format) << c.name;
+            EXPECT_NE(map.passedOver[0].why, nullptr) << c.name;
+        }
+    }
+    EXPECT_STREQ(parse(fontWith({cases[0].preferred, {3, 1, latin}})).passedOver[0].why,
+                 "the cmap subtable's offset lies outside the file");
+    // A usable first choice passes over nothing.
+    EXPECT_TRUE(parse(fontWith({{3, 1, latin}, {0, 3, format8}})).passedOver.empty());
+}
+
+TEST(CharacterMapFallback, WhenNoUnicodeSubtableCanBeUsedTheMostPreferredTellsWhy) {
+    auto format8 = cmapFormat12({{0x42, 0x42, 1}});
+    setU16(format8, 0, 8);
+    const auto outside = CmapEncoding{0, 3, cmapFormat4({{0x41, 0x41, 1}}), 0xFFFFFF00u};
+    const auto map = parse(fontWith({outside, {3, 10, format8}}));
+    EXPECT_EQ(map.outcome, Outcome::damaged);
+    EXPECT_EQ(map.platformID, 3);
+    EXPECT_EQ(map.encodingID, 10);
+    EXPECT_EQ(map.format, 8);
+    EXPECT_STREQ(map.damage, "the cmap subtable has a format that is not read");
+    ASSERT_EQ(map.passedOver.size(), 2u);
+    EXPECT_EQ(map.passedOver[1].encodingID, 3);
+    EXPECT_TRUE(map.covered.empty());
+
+    // With a symbol subtable besides, that is what the font has.
+    const auto symbol = parse(fontWith({outside, {3, 0, cmapFormat4({{0xF020, 0xF0FF, 1}})}, {3, 10, format8}}));
+    EXPECT_EQ(symbol.outcome, Outcome::symbolOnly);
+    EXPECT_EQ(symbol.encodingID, 0);
+    EXPECT_EQ(symbol.damage, nullptr);
+    EXPECT_EQ(symbol.passedOver.size(), 2u);
+}
+
+TEST(CharacterMapFallback, EachKindIsTriedOnceAndAnOffsetReadOnce) {
+    // Every kind, each many times over, all at one offset past the end: one
+    // read of it, not one per record.
+    std::vector<CmapEncoding> encodings;
+    const std::vector<std::pair<std::uint16_t, std::uint16_t>> kinds{{3, 10}, {0, 6}, {0, 4}, {3, 1},
+                                                                     {0, 3},  {0, 2}, {0, 1}, {0, 0}};
+    for (int copy = 0; copy < 200; ++copy) {
+        for (const auto& [platform, encoding] : kinds) encodings.push_back({platform, encoding, {}, 0x7FFFFF00u});
+    }
+    CountingSource source(fontWith(encodings));
+    const auto map = fontfile::parseCharacterMap(source, 0);
+    EXPECT_EQ(map.outcome, Outcome::damaged);
+    EXPECT_EQ(map.passedOver.size(), kinds.size());
+    // The directory, the table's window and the records past it, the one subtable read.
+    EXPECT_LE(source.reads, 4u);
+}
+
 // ---- Damage ---------------------------------------------------------------
 
 TEST(CharacterMapDamage, ALayoutThatCannotBeKnownGivesDamagedWithAReason) {

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 #include "coverage/coverage_rows.h"
@@ -28,9 +29,10 @@ inventory::CatalogFace face(bool declaresCyrillic, std::vector<CodePointRange> c
                             CharacterMap::Outcome outcome = CharacterMap::Outcome::unicode) {
     inventory::CatalogFace f;
     if (declaresCyrillic) f.ranges[0] = 1u << kCyrillicBit;
-    f.characterMap.emplace();
-    f.characterMap->outcome = outcome;
-    f.characterMap->covered = std::move(covered);
+    fontfile::CharacterMap map;
+    map.outcome = outcome;
+    map.covered = std::move(covered);
+    f.characterMap = std::make_shared<const fontfile::CharacterMap>(std::move(map));
     return f;
 }
 

@@ -126,7 +126,7 @@ TEST_F(RealFonts, CharacterMapsCoverWhatAnIndependentReaderCounts) {
         {"Hangul", 11172, 0, 11172},
         {"CJK Unified Ideographs", 20992, 0, 20932},
     };
-    inventory::CatalogRequest request{.folders = {folder_.enginePath()}, .characterMaps = true};
+    inventory::CatalogRequest request{.folders = {{folder_.enginePath()}}, .characterMaps = true};
     const auto catalog = inventory::buildCatalog(request);
     ASSERT_EQ(catalog.faces.size(), 3u);  // DejaVu Sans, then the two members
     for (const auto& e : expected) {
@@ -134,7 +134,8 @@ TEST_F(RealFonts, CharacterMapsCoverWhatAnIndependentReaderCounts) {
         EXPECT_EQ(row.assignedCount, e.total) << e.block;
         const std::uint32_t counted[] = {e.dejaVu, e.microHei, e.microHei};
         for (std::size_t face = 0; face < 3; ++face) {
-            const auto& map = catalog.faces[face].characterMap.value();
+            ASSERT_TRUE(catalog.faces[face].characterMap);
+            const auto& map = *catalog.faces[face].characterMap;
             EXPECT_EQ(fontfile::countCommon(row.assigned, map.covered), counted[face]) << e.block << ", face " << face;
         }
     }
@@ -159,10 +160,10 @@ TEST_F(RealFonts, LanguagesAreCoveredAsAnIndependentCountHasThem) {
         {"zh", LanguageLevel::auxiliary, 3675, 0, 3675}, {"el", LanguageLevel::auxiliary, 182, 182, 69},
         {"ar", LanguageLevel::base, 45, 45, 0},
     };
-    const auto catalog = inventory::buildCatalog({.folders = {folder_.enginePath()}, .characterMaps = true});
+    const auto catalog = inventory::buildCatalog({.folders = {{folder_.enginePath(), false}}, .characterMaps = true});
     ASSERT_EQ(catalog.faces.size(), 3u);
-    const auto& dejaVu = catalog.faces[0].characterMap.value().covered;
-    const auto& microHei = catalog.faces[1].characterMap.value().covered;
+    const auto& dejaVu = catalog.faces.at(0).characterMap->covered;
+    const auto& microHei = catalog.faces.at(1).characterMap->covered;
     for (const auto& e : expected) {
         const auto& language = coverage::languages()[coverage::findLanguage(e.tag).value()];
         const auto none = coverage::DecomposedForms::notCounted;

@@ -162,6 +162,110 @@ TEST(ListBoxInsertion, PlacesEveryLineAsTheListBoxWouldOneByOne) {
     }
 }
 
+// The placing as it was first made, kept as the oracle of the faster one:
+// the same classes and the same binary search, but each line inserted into
+// its class by walking the class's chain to its rank, which is quadratic in
+// the lines alike.
+Lines chainPlacement(const Lines& added) {
+    const auto count = static_cast<std::uint32_t>(added.size());
+    std::vector<std::uint32_t> byText(count);
+    for (std::uint32_t i = 0; i < count; ++i) byText[i] = i;
+    std::stable_sort(byText.begin(), byText.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return selection::compareInListOrder(added[a], added[b]) < 0;
+    });
+    std::vector<std::uint32_t> classOf(count);
+    std::uint32_t classes = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (i == 0 || selection::compareInListOrder(added[byText[i - 1]], added[byText[i]]) != 0) ++classes;
+        classOf[byText[i]] = classes - 1;
+    }
+    std::vector<std::vector<std::uint32_t>> members(classes);
+    for (std::uint32_t line = 0; line < count; ++line) {
+        const auto own = classOf[line];
+        std::uint32_t start = 0;
+        for (std::uint32_t c = 0; c < own; ++c) start += static_cast<std::uint32_t>(members[c].size());
+        const auto alike = static_cast<std::uint32_t>(members[own].size());
+        std::uint32_t before = 0, low = 0, high = line;
+        while (low < high) {
+            const std::uint32_t middle = (low + high - 1) / 2;
+            if (middle < start) {
+                low = middle + 1;
+            } else if (middle >= start + alike) {
+                high = middle;
+            } else {
+                before = middle - start;
+                break;
+            }
+        }
+        members[own].insert(members[own].begin() + before, line);
+    }
+    Lines shown;
+    for (const auto& inClass : members) {
+        for (const auto line : inClass) shown.push_back(added[line]);
+    }
+    return shown;
+}
+
+TEST(ListBoxInsertion, AgreesWithTheChainPlacementOverLargeListsOfAlikeLines) {
+    // Runs of one line, of lines alike but for case, and of a few classes
+    // that interleave, in sizes where the ranks reach deep into the classes.
+    std::minstd_rand random(18);
+    const Lines spellings{"twin", "TWIN", "Twin", "tWiN", "tw-in", "tw'in", "a", "A", "zz"};
+    for (int round = 0; round < 40; ++round) {
+        const std::size_t kinds = 1 + random() % spellings.size();
+        Lines added(1 + random() % 3000);
+        for (auto& line : added) line = spellings[random() % kinds];
+        const auto expected = chainPlacement(added);
+        ASSERT_EQ(sorted(added), expected) << "round " << round;
+        std::vector<std::string> byOrder;
+        for (const auto at : selection::listBoxOrder(added)) byOrder.push_back(added[at]);
+        ASSERT_EQ(byOrder, expected) << "round " << round;
+    }
+}
+
+TEST(ListBoxInsertion, TheChainPlacementOracleIsTheListBoxItself) {
+    std::minstd_rand random(5);
+    for (int round = 0; round < 50; ++round) {
+        Lines added(1 + random() % 300);
+        for (auto& line : added) line = std::string(1 + random() % 2, "aAb"[random() % 3]);
+        ASSERT_EQ(chainPlacement(added), replayOfTheListBox(added)) << "round " << round;
+    }
+}
+
+// At most this many steps per line and per halving of the list: the search,
+// then one count and one walk down and one up the tree of free places.
+constexpr std::uint64_t kStepsPerLineAndHalving = 5;
+
+std::uint64_t halvings(std::size_t lines) {
+    std::uint64_t count = 1;
+    while ((std::size_t{1} << count) < lines) ++count;
+    return count;
+}
+
+TEST(ListBoxInsertionWork, IdenticalAndCaseAlikeLinesCostNLogNNotAWalkPerLine) {
+    // The lines 160,000 members naming one table directory give, and those
+    // of 80,000 whose names differ only in case: each line would otherwise
+    // walk up to half its class.
+    Lines identical(160000, "Member  (shared.ttc)");
+    Lines caseAlike(80000);
+    for (std::size_t i = 0; i < caseAlike.size(); ++i)
+        caseAlike[i] = i % 2 ? "member  (SHARED.ttc)" : "Member  (shared.TTC)";
+    for (const auto* lines : {&identical, &caseAlike}) {
+        selection::PlacementWork work;
+        const auto order = selection::listBoxOrder(*lines, &work);
+        ASSERT_EQ(order.size(), lines->size());
+        const auto n = lines->size();
+        EXPECT_LE(work.steps, kStepsPerLineAndHalving * n * halvings(n)) << n;
+        EXPECT_LE(work.comparisons, 2 * n * halvings(n)) << n;
+        // Every line once: the order is a permutation.
+        std::vector<bool> seen(n, false);
+        for (const auto at : order) {
+            ASSERT_FALSE(seen[at]);
+            seen[at] = true;
+        }
+    }
+}
+
 // Font lines as a large folder gives them: many alike but for case, many
 // with hyphens. Deterministic: minstd_rand's values are fixed by the standard.
 Lines manyFontLines(std::size_t count) {

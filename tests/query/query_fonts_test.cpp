@@ -44,7 +44,7 @@ std::vector<std::string> run(const std::vector<std::string>& args,
     return lines(result.out);
 }
 
-TEST(QueryNames, MacintoshByDefaultWindowsOrTheBestOfBothWhenAsked) {
+TEST(QueryNames, TheBestOfBothByDefaultMacintoshOrWindowsWhenAsked) {
     TempFolder fonts;
     fonts.write("mac.ttf", named({{"Mac Only"}}));
     fonts.write("win.ttf", named({windows(u"Windows Only")}));
@@ -55,8 +55,11 @@ TEST(QueryNames, MacintoshByDefaultWindowsOrTheBestOfBothWhenAsked) {
     fonts.write("odd.ttf", named({{utf16be(u"Math \U0001D49C") + "X", 3, 4, 1, 0x0409}}));
     const auto folder = fonts.enginePath();
 
-    EXPECT_THAT(run({"--fonts-dir", folder}), ElementsAre("   (de.ttf)", "   (odd.ttf)", "   (win.ttf)",
-                                                          "Both Mac   (both.ttf)", "Mac Only   (mac.ttf)"));
+    EXPECT_THAT(
+        run({"--fonts-dir", folder, "--names", "mac"}),
+        ElementsAre("   (de.ttf)", "   (odd.ttf)", "   (win.ttf)", "Both Mac   (both.ttf)", "Mac Only   (mac.ttf)"));
+    EXPECT_EQ(run({"--fonts-dir", folder, "--names", "mac"}), run({"--program", "--fonts-dir", folder}));
+    EXPECT_EQ(run({"--fonts-dir", folder}), run({"--fonts-dir", folder, "--names", "best"}));
     EXPECT_THAT(
         run({"--fonts-dir", folder, "--names", "windows"}),
         ElementsAre("   (mac.ttf)", "Both Windows   (both.ttf)", "Math \xF0\x9D\x92\x9C\xEF\xBF\xBD   (odd.ttf)",
@@ -138,7 +141,7 @@ TEST(QueryJson, EveryLineParsesBackAndEveryStringRoundTrips) {
     pair.member(FontWriter().table("name", nameTable({windows(u"W1")})));
     fonts.write("pair.ttc", pair.build());
 
-    const auto result = query({"--fonts-dir", fonts.enginePath(), "--json"});
+    const auto result = query({"--fonts-dir", fonts.enginePath(), "--json", "--names", "mac"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     std::vector<Json> objects;
     for (const auto& line : lines(result.out)) objects.push_back(Json::parse(line));
@@ -169,7 +172,8 @@ TEST(QueryJson, EveryLineParsesBackAndEveryStringRoundTrips) {
     EXPECT_TRUE(nameless["os2_version"].is_null());
     EXPECT_EQ(nameless["windows_name"], "W1");
 
-    const auto covered = query({"--fonts-dir", fonts.enginePath(), "--json", "--missing=2", "Basic Latin"});
+    const auto covered =
+        query({"--fonts-dir", fonts.enginePath(), "--json", "--names", "mac", "--missing=2", "Basic Latin"});
     const auto blocks = Json::parse(lines(covered.out).at(0))["blocks"];  // Café; M0 has no character map
     EXPECT_EQ(blocks, Json::parse(R"([{"name":"Basic Latin","bit":0,"declared":true,"covered":0,"total":128,)"
                                   R"("missing":[0,1]}])"));
@@ -199,7 +203,7 @@ TEST(QueryJson, BlocksAreListedToo) {
     EXPECT_THAT(lines(query({"--blocks", "--all"}).out), ::testing::Contains(" 53  Phags-pa"));
 }
 
-TEST(QueryFonts, EveryMemberAndOpenTypeFilesWhenAsked) {
+TEST(QueryFonts, EveryMemberAndOpenTypeFilesByDefault) {
     TempFolder fonts;
     CollectionWriter twelve;
     for (int m = 0; m < 12; ++m) twelve.member(simpleFont({1, 0, 0, 0}, "Member " + std::to_string(100 + m)));
@@ -211,8 +215,9 @@ TEST(QueryFonts, EveryMemberAndOpenTypeFilesWhenAsked) {
     fonts.write("single.otf", simpleFont({1, 0, 0, 0}, "Open").sfntVersion(0x4F54544F).build());
     const auto folder = fonts.enginePath();
 
-    EXPECT_EQ(run({"--fonts-dir", folder}).size(), 10u);
-    EXPECT_EQ(run({"--fonts-dir", folder, "--all-members"}).size(), 12u);
+    EXPECT_EQ(run({"--fonts-dir", folder}).size(), 12u + 2u + 1u);
+    EXPECT_EQ(run({"--fonts-dir", folder, "--all-members"}).size(), 15u) << "still accepted, as it always was";
+    EXPECT_EQ(run({"--program", "--fonts-dir", folder}).size(), 10u) << "the program reads 10 members of a ttc";
     EXPECT_THAT(run({"--fonts-dir", folder, "--formats", "otc,otf"}),
                 ElementsAre("Cff A  (cff.otc)", "Cff B  (cff.otc)", "Open   (single.otf)"));
     const auto bad = query({"--fonts-dir", folder, "--formats", "ttf,woff"});

@@ -83,15 +83,20 @@ TEST(QueryToolBadInput, AnswersWithOneLineAndExitCode2) {
         std::vector<std::string> args;
         std::string message;
     };
+    empty.write("a.ttf", simpleFont({kLatin, 0, 0, 0}, "A").build());
     const std::vector<Case> cases = {
         {{"--fonts-dir", empty.path().string(), "Cyrilic"}, "unknown block 'Cyrilic'; closest: \"Cyrillic\""},
         {{"--fonts-dir", empty.path().string(), "--sort"}, "unknown option '--sort'"},
         {{"--fonts-dir"}, "--fonts-dir needs a folder"},
         {{"--fonts-dir", (empty.path() / "missing").string()}, "cannot read fonts folder '"},
-        {{"--fonts-dir", std::string(300, 'x')}, "at most 253"},
+        {{"--program", "--fonts-dir", std::string(300, 'x')}, "at most 253"},
+        {{"--fonts-dir", std::string(300, 'x')}, "cannot read fonts folder '"},
+        {{"--font", (empty.path() / "missing.ttf").string()}, "cannot read font file '"},
+        {{"--fonts-dir", (empty.path() / "a.ttf").string()}, "it is a file: read a font file with --font"},
+        {{"Vietnamese"}, "unknown block 'Vietnamese'"},
         {{"--fonts-dir", ""}, "--fonts-dir needs a folder; it was given an empty name"},
         {{"--fonts-dir="}, "--fonts-dir needs a folder; it was given an empty name"},
-        {{"Cyrillic"}, "no Windows directory (WINDIR is not set"},
+        {{"--program", "Cyrillic"}, "no Windows directory (WINDIR is not set"},
         {{"--blocks", "Greek"}, "--blocks takes no other arguments"},
     };
     for (const auto& c : cases) {
@@ -115,30 +120,39 @@ std::string folderOfLength(const std::filesystem::path& base, std::size_t length
     return folder;
 }
 
-TEST(QueryToolBadInput, AFolderTooLongForItsSearchPatternIsRefusedNotListedEmpty) {
+// The program's patterns "<folder>\*.ttf" fit 259 characters up to a folder
+// of 253; past that its answer is refused, not listed empty. Every other
+// answer reads a folder of any length.
+TEST(QueryToolBadInput, AFolderTooLongForTheProgramIsRefusedAndReadOtherwise) {
     TempFolder base;
-    // Its patterns "<folder>\*.ttf" fit 259 characters up to a folder of 253.
-    const auto fits = folderOfLength(base.path(), 253);
     const auto font = simpleFont({kLatin, 0, 0, 0}, "Fits").build();
-    std::ofstream(fits + "/f.ttf", std::ios::binary)
-        .write(reinterpret_cast<const char*>(font.data()), static_cast<std::streamsize>(font.size()));
-    const auto listed = query({"--fonts-dir", fits});
-    EXPECT_EQ(listed.exitCode, 0) << listed.err;
-    EXPECT_EQ(listed.out, "Fits   (f.ttf)\n");
-
-    for (std::size_t length : {254u, 259u}) {
-        const auto run = query({"--fonts-dir", folderOfLength(base.path(), length)});
-        EXPECT_EQ(run.exitCode, 2) << length;
-        EXPECT_EQ(run.out, "");
-        EXPECT_THAT(run.err, HasSubstr("at most 253")) << length;
+    for (std::size_t length : {253u, 254u, 259u, 400u}) {
+        const auto folder = folderOfLength(base.path(), length);
+        std::ofstream(folder + "/f.ttf", std::ios::binary)
+            .write(reinterpret_cast<const char*>(font.data()), static_cast<std::streamsize>(font.size()));
+        const auto listed = query({"--fonts-dir", folder});
+        EXPECT_EQ(listed.exitCode, 0) << length << listed.err;
+        EXPECT_EQ(listed.out, "Fits   (f.ttf)\n") << length;
+        const auto program = query({"--program", "--fonts-dir", folder});
+        if (length == 253) {
+            EXPECT_EQ(program.out, "Fits   (f.ttf)\n");
+        } else {
+            EXPECT_EQ(program.exitCode, 2) << length;
+            EXPECT_EQ(program.out, "");
+            EXPECT_THAT(program.err, HasSubstr("at most 253")) << length;
+        }
     }
 }
 
-TEST(QueryToolBadInput, AWindowsDirectoryTooLongForItsFontsFolderIsToldSo) {
-    const auto run = query({"Cyrillic"}, "env WINDIR=/" + std::string(254, 'w'));
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_THAT(run.err, HasSubstr("the Windows directory (WINDIR) is 255 characters long"));
-    EXPECT_THAT(query({}, "env WINDIR=").err, HasSubstr("no Windows directory (WINDIR is not set, or empty)"));
+TEST(QueryToolBadInput, AWindowsDirectoryWithoutAFontsFolderIsToldSo) {
+    const auto program = query({"--program", "Cyrillic"}, "env WINDIR=/" + std::string(254, 'w'));
+    EXPECT_EQ(program.exitCode, 2);
+    EXPECT_THAT(program.err, HasSubstr("the Windows directory (WINDIR) is 255 characters long"));
+    EXPECT_THAT(query({"--program"}, "env WINDIR=").err,
+                HasSubstr("no Windows directory (WINDIR is not set, or empty)"));
+    const auto catalog = query({"Cyrillic"}, "env WINDIR=/nowhere");
+    EXPECT_EQ(catalog.exitCode, 2);
+    EXPECT_THAT(catalog.err, HasSubstr("the Windows directory (WINDIR) has no fonts folder"));
 }
 
 // As grep has them: 0 when a font is listed, 1 when none is; an audit is
@@ -153,7 +167,7 @@ TEST_F(QueryTool, ExitCodesTellWhatWasFound) {
     EXPECT_EQ(query({"--fonts-dir", folder, "--audit"}).exitCode, 1) << "no font maps what its bits declare";
     EXPECT_EQ(query({"--fonts-dir", folder, "--match", "covered"}).exitCode, 2);
     // The program's answer keeps the program's code, whatever it lists.
-    EXPECT_EQ(query({"--fonts-dir", folder, "Yi Syllables"}).exitCode, 0);
+    EXPECT_EQ(query({"--program", "--fonts-dir", folder, "Yi Syllables"}).exitCode, 0);
 }
 
 TEST_F(QueryTool, OutputThatCannotBeWrittenFailsTheRun) {
@@ -236,19 +250,42 @@ TEST(QueryToolDamagedFonts, ReportsOnStandardErrorAndListsTheRest) {
     const auto run = query({"--fonts-dir", fonts.path().string(), "Basic Latin"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_THAT(lines(run.out), ElementsAre("   (nameless.ttf)", "Good   (good.ttf)"));
-    EXPECT_THAT(run.err, HasSubstr(": ** No name table found **\n"));
-    EXPECT_THAT(run.err, HasSubstr("nameless.ttf"));
+    EXPECT_THAT(lines(run.err), ElementsAre("meldrove-query: " + (fonts.path() / "nameless.ttf").string() +
+                                            ": has no name table; listed without a name"));
+    // The program tells it in its own words.
+    const auto program = query({"--program", "--fonts-dir", fonts.path().string(), "Basic Latin"});
+    EXPECT_EQ(lines(program.out), lines(run.out));
+    EXPECT_THAT(program.err, HasSubstr("nameless.ttf: ** No name table found **\n"));
 }
 
-TEST(QueryToolDamagedFonts, EndsWithExitCode255WhenADirectoryIsCutOff) {
-    TempFolder fonts;
+// A font whose file ends inside its third table record, that of its name table.
+testfonts::Bytes directoryCutBeforeItsNameRecord() {
     const auto font = testfonts::FontWriter()
                           .table("cmap", {1, 2, 3, 4})
                           .table("head", {1, 2, 3, 4})
                           .table("name", testfonts::nameTable({{"Cut"}}))
                           .build();
-    fonts.write("cut.ttf", testfonts::truncated(font, 12 + 16 * 2 + 8));
-    const auto run = query({"--fonts-dir", fonts.path().string()});
+    return testfonts::truncated(font, 12 + 16 * 2 + 8);
+}
+
+TEST(QueryToolDamagedFonts, OutsideTheProgramsAnswerACutDirectoryIsANoteAndTheRestIsListed) {
+    TempFolder fonts;
+    fonts.write("cut.ttf", directoryCutBeforeItsNameRecord());
+    fonts.write("good.ttf", simpleFont({1, 0, 0, 0}, "Good").build());
+    fonts.write("readme.ttf", {'h', 'i', '\n'});
+    const auto run = query({"--fonts-dir", fonts.path().string(), "--coverage", "Basic Latin"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_THAT(lines(run.out), ElementsAre(HasSubstr("Good   (good.ttf)")));
+    EXPECT_THAT(lines(run.err), ElementsAre("meldrove-query: " + (fonts.path() / "cut.ttf").string() +
+                                                ": its table directory is cut off before its name table; left out",
+                                            "meldrove-query: " + (fonts.path() / "readme.ttf").string() +
+                                                ": is not a font file (no sfnt or collection header); left out"));
+}
+
+TEST(QueryToolDamagedFonts, TheProgramsAnswerEndsWithExitCode255WhenADirectoryIsCutOff) {
+    TempFolder fonts;
+    fonts.write("cut.ttf", directoryCutBeforeItsNameRecord());
+    const auto run = query({"--program", "--fonts-dir", fonts.path().string()});
     EXPECT_EQ(run.exitCode, 255);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "OS/2 not foundRead failed on table #2\n");

@@ -1,5 +1,8 @@
 #include "query/answer.h"
 
+#include <unordered_map>
+#include <utility>
+
 #include "coverage/audit.h"
 #include "coverage/coverage_rows.h"
 #include "inventory/font_inventory.h"
@@ -41,9 +44,10 @@ void nameFace(const CatalogFace& face, NameChoice names, FaceAnswer& answer) {
 
 // The program's line: "<name>   (<file>)", two blanks for a member. The
 // line's name is already in it; the file joins it in the same encoding.
-void lineOf(const Naming& naming, FaceAnswer& answer) {
-    auto shownFile = naming.fullPaths ? displayPath(answer.directory, answer.fileName) : answer.fileName;
-    if (answer.encoding == TextEncoding::utf8) shownFile = utf8FromFileName(shownFile);
+void lineOf(const FontCatalog& catalog, const inventory::CatalogFile& file, const Naming& naming, FaceAnswer& answer) {
+    const auto shown = naming.fullPaths ? displayPath(file.directory, file.name) : file.name;
+    const auto shownFile = answer.encoding == TextEncoding::utf8 ? utf8FromCatalogName(shown, catalog.namesAreUtf8)
+                                                                 : ansiFromCatalogName(shown, catalog.namesAreUtf8);
     answer.line = inventory::isCollection(answer.format) ? selection::memberLine(answer.line, shownFile)
                                                          : selection::singleFontLine(answer.line, shownFile);
 }
@@ -51,15 +55,15 @@ void lineOf(const Naming& naming, FaceAnswer& answer) {
 FaceAnswer answerOf(const FontCatalog& catalog, const CatalogFace& face, coverage::FaceCoverage measured,
                     const Naming& naming) {
     const auto& file = catalog.files[face.file];
-    FaceAnswer answer{.fileName = file.name,
-                      .directory = file.directory,
+    FaceAnswer answer{.fileName = utf8FromCatalogName(file.name, catalog.namesAreUtf8),
+                      .directory = utf8FromCatalogName(systemPath(file.directory), catalog.namesAreUtf8),
                       .format = file.format,
                       .member = face.member,
                       .os2Version = face.os2Version,
                       .ranges = face.ranges};
     nameFace(face, naming.names, answer);
-    lineOf(naming, answer);
-    if (face.characterMap) answer.characterMap = face.characterMap->outcome;
+    lineOf(catalog, file, naming, answer);
+    answer.characterMap = face.characterMap;
     answer.coverage = std::move(measured);
     return answer;
 }
@@ -100,16 +104,60 @@ void writeProgramsAnswer(const std::vector<std::size_t>& rows, const std::string
     for (const auto& line : lines.lines()) out.line(safeLine(line, TextEncoding::ansi), TextEncoding::ansi);
 }
 
+std::string subtableName(std::uint16_t platformID, std::uint16_t encodingID, std::optional<std::uint16_t> format) {
+    auto name = "(" + std::to_string(platformID) + "," + std::to_string(encodingID) + ")";
+    if (format) name += " format " + std::to_string(*format);
+    return name;
+}
+
+namespace {
+
+// What a line of standard error says of a character map: why it is damaged,
+// or which subtables it passed over; empty for one read as preferred.
+std::string mapNote(const CharacterMap& map) {
+    std::string passed;
+    for (const auto& skipped : map.passedOver) {
+        passed += (passed.empty() ? "" : ", ") + subtableName(skipped.platformID, skipped.encodingID, skipped.format) +
+                  ": " + skipped.why;
+    }
+    if (map.outcome == CharacterMap::Outcome::damaged) {
+        return "damaged character map (" +
+               (passed.empty() ? std::string(map.damage ? map.damage : "unreadable") : passed) +
+               "); counted as covering nothing";
+    }
+    if (passed.empty()) return {};
+    return "character map subtable passed over (" + passed + "); read " +
+           subtableName(map.platformID, map.encodingID, map.format) + " instead";
+}
+
+}  // namespace
+
 std::vector<std::string> damageNotes(const FontCatalog& catalog) {
     std::vector<std::string> notes;
+    // Members that name one table directory share its map: one note for all.
+    std::unordered_map<const CharacterMap*, std::pair<std::size_t, std::size_t>> told;  // note, faces more
     for (const auto& face : catalog.faces) {
-        if (!face.characterMap || face.characterMap->outcome != CharacterMap::Outcome::damaged) continue;
+        if (!face.characterMap) continue;
+        const auto [at, first] = told.try_emplace(face.characterMap.get(), notes.size(), 0);
+        if (!first) {
+            ++at->second.second;
+            continue;
+        }
+        auto what = mapNote(*face.characterMap);
+        if (what.empty()) {
+            at->second.first = static_cast<std::size_t>(-1);  // nothing to say of it
+            continue;
+        }
         const auto& file = catalog.files[face.file];
         notes.push_back(
-            "meldrove-query: " + escapeControls(displayPath(file.directory, file.name), true, kFileNameEncoding) +
-            ", face " + std::to_string(face.member) + ": damaged character map (" +
-            (face.characterMap->damage ? face.characterMap->damage : "unreadable") + "); counted as covering nothing");
+            "meldrove-query: " + utf8FromCatalogName(displayPath(file.directory, file.name), catalog.namesAreUtf8) +
+            ", face " + std::to_string(face.member) + ": " + what);
     }
+    for (const auto& [map, counted] : told) {
+        const auto [note, more] = counted;
+        if (note < notes.size() && more > 0) notes[note] += " (and " + std::to_string(more) + " more faces naming it)";
+    }
+    for (auto& note : notes) note = safeLine(note, TextEncoding::utf8);
     return notes;
 }
 

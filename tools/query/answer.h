@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,8 +28,8 @@ struct Naming {
 
 struct FaceAnswer {
     // Where the face is.
-    std::string fileName;   // as the catalog found it
-    std::string directory;  // as the catalog names it, joined with backslashes
+    std::string fileName;   // in UTF-8
+    std::string directory;  // in UTF-8, with this system's separators
     inventory::FontFormat format = inventory::FontFormat::ttf;
     std::uint32_t member = 0;  // 0 for a single font
 
@@ -45,7 +46,9 @@ struct FaceAnswer {
     std::string name;  // the name chosen, in UTF-8
 
     // What it covers of what was asked, when character maps were read.
-    std::optional<fontfile::CharacterMap::Outcome> characterMap;
+    // The character map read, shared with the catalog's faces of its table
+    // directory: which subtable gave it and which were passed over.
+    std::shared_ptr<const fontfile::CharacterMap> characterMap;
     coverage::FaceCoverage coverage;
     // What its bits get wrong, when an audit was asked for.
     std::optional<std::vector<coverage::Finding>> findings;
@@ -62,9 +65,14 @@ std::vector<FaceAnswer> answerFaces(const inventory::FontCatalog& catalog, const
 // result list's order, made safe to print.
 void writeProgramsAnswer(const std::vector<std::size_t>& rows, const std::string& folder, Output& out);
 
-// One line for standard error per face of `catalog` whose chosen character
-// map is damaged, naming the file and the face, in catalog order.
+// One line for standard error per character map of `catalog` that is
+// damaged, or that was read from another subtable than the one preferred,
+// naming the file and the face and saying which subtable was passed over and
+// why; in catalog order, once for all the faces that share the map.
 std::vector<std::string> damageNotes(const inventory::FontCatalog& catalog);
+
+// "(3,10) format 12", or "(3,10)" when its format was never read.
+std::string subtableName(std::uint16_t platformID, std::uint16_t encodingID, std::optional<std::uint16_t> format);
 
 // What a face's character map is, as JSON names it ("unicode", "symbol",
 // "no unicode", "none", "damaged"), and what a line says of a map that gives

@@ -27,12 +27,19 @@ JsonObject blockObject(const coverage::BlockCoverage& block) {
     return object;
 }
 
+JsonObject subtableObject(std::uint16_t platformID, std::uint16_t encodingID, std::optional<std::uint16_t> format) {
+    JsonObject object;
+    object.key("platform").value(platformID).key("encoding").value(encodingID);
+    valueOrNull(object, "format", format);
+    return object;
+}
+
 }  // namespace
 
 JsonObject faceObject(const FaceAnswer& answer) {
     JsonObject object;
-    object.key("file").value(utf8FromFileName(answer.fileName));
-    object.key("dir").value(utf8FromFileName(systemPath(answer.directory)));
+    object.key("file").value(answer.fileName);
+    object.key("dir").value(answer.directory);
     object.key("face").value(answer.member);
     object.key("collection").value(inventory::isCollection(answer.format));
     object.key("format").value(inventory::formatName(answer.format));
@@ -53,7 +60,21 @@ void writeFaceJson(const FaceAnswer& answer, Output& out) {
     auto object = faceObject(answer);
     if (answer.characterMap) {
         const auto& measured = answer.coverage;
-        object.key("cmap").value(characterMapName(*answer.characterMap));
+        const auto& map = *answer.characterMap;
+        object.key("cmap").value(characterMapName(map.outcome));
+        if (map.outcome == fontfile::CharacterMap::Outcome::unicode ||
+            map.outcome == fontfile::CharacterMap::Outcome::symbolOnly) {
+            object.key("cmap_subtable").value(subtableObject(map.platformID, map.encodingID, map.format));
+        }
+        if (!map.passedOver.empty()) {
+            std::vector<JsonObject> passed;
+            for (const auto& skipped : map.passedOver) {
+                auto skippedObject = subtableObject(skipped.platformID, skipped.encodingID, skipped.format);
+                skippedObject.key("why").value(skipped.why);
+                passed.push_back(std::move(skippedObject));
+            }
+            object.key("cmap_passed_over").value(passed);
+        }
         std::vector<JsonObject> blocks;
         for (const auto& block : measured.blocks) blocks.push_back(blockObject(block));
         object.key("blocks").value(blocks);

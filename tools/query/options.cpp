@@ -24,6 +24,7 @@ struct ParseState {
     bool help = false;                                 // --help
     bool version = false;                              // --version
     bool minimumGiven = false;                         // --min
+    std::vector<const OptionRow*> given;               // every option given, in order
 };
 
 namespace {
@@ -179,6 +180,13 @@ Problem addFontsFolder(ParseState& state, const OptionRow& row, Value folder) {
     return std::nullopt;
 }
 
+Problem addFontFile(ParseState& state, const OptionRow& row, Value file) {
+    if (!file) return needs(row, "a font file");
+    if (file->empty()) return needs(row, "a font file; it was given an empty name");
+    state.options.sources.files.emplace_back(*file);
+    return std::nullopt;
+}
+
 Problem setFormats(ParseState& state, const OptionRow& row, Value list) {
     const auto formats = list ? formatList(*list) : std::nullopt;
     if (!formats) return needs(row, "a list of formats among ttf, ttc, otf and otc, as ttf,otf");
@@ -286,12 +294,27 @@ constexpr OptionRow kOptions[] = {
      .value = ValueKind::required,
      .section = Section::fonts,
      .valueName = "DIR",
-     .help = "read DIR instead of the fonts folder of the Windows\n"
-             "directory; may be given more than once",
+     .help = "read the fonts of DIR instead of the system's and the\n"
+             "user's; may be given more than once",
      .apply = addFontsFolder},
+    {.name = "--font",
+     .value = ValueKind::required,
+     .section = Section::fonts,
+     .valueName = "FILE",
+     .help = "read the font file FILE (every face of a collection)\n"
+             "instead of the system's and the user's; may be given\n"
+             "more than once, and with --fonts-dir",
+     .apply = addFontFile},
+    {.name = "--recursive",
+     .aliases = "-r",
+     .section = Section::fonts,
+     .help = "read the subfolders of each --fonts-dir too",
+     .synopsis = "-r, --recursive",
+     .apply = turnOnIn<&QueryOptions::sources, &FontSources::recursive>},
     {.name = "--user-fonts",
      .section = Section::fonts,
-     .help = "also read the per-user fonts: the folder\n"
+     .help = "also read the per-user fonts (by default on Windows\n"
+             "when no folder or file is named): the folder\n"
              "LOCALAPPDATA\\Microsoft\\Windows\\Fonts and, on Windows,\n"
              "the files registered under HKCU\\Software\\Microsoft\\\n"
              "Windows NT\\CurrentVersion\\Fonts",
@@ -301,12 +324,21 @@ constexpr OptionRow kOptions[] = {
      .section = Section::fonts,
      .valueName = "LIST",
      .help = "file kinds to read, of ttf, ttc, otf, otc (default\n"
-             "ttf,ttc); otf and CFF fonts read like the others",
+             "all four); OpenType and CFF fonts read like the others",
      .apply = setFormats},
     {.name = "--all-members",
      .section = Section::fonts,
-     .help = "every member of every collection, and every collection",
+     .help = "every member of every collection (as by default)",
      .apply = turnOnIn<&QueryOptions::sources, &FontSources::allMembers>},
+    {.name = "--program",
+     .section = Section::fonts,
+     .help = "the Windows program's answer, byte for byte but for\n"
+             "control bytes: the fonts folder of the Windows\n"
+             "directory (or one --fonts-dir), every *.ttf and the\n"
+             "first 10 members of the first 50 *.ttc, Macintosh full\n"
+             "names, the program's messages and exit codes; it takes\n"
+             "blocks and nothing else",
+     .apply = turnOnIn<&QueryOptions::sources, &FontSources::program>},
 
     {.name = "--coverage",
      .section = Section::coverage,
@@ -386,10 +418,10 @@ constexpr OptionRow kOptions[] = {
      .value = ValueKind::required,
      .section = Section::presentation,
      .valueName = "mac|windows|best",
-     .help = "mac (default): the Macintosh full name, raw, as the\n"
-             "program shows it; windows: the Windows full name (US\n"
-             "English first); best: the Windows one, else the\n"
-             "Macintosh one; both in UTF-8",
+     .help = "best (default): the Windows full name (US English\n"
+             "first), else the Macintosh one; windows: the Windows\n"
+             "one; mac: the Macintosh one, raw, as the program shows\n"
+             "it; best and windows in UTF-8",
      .apply = setNames},
     {.name = "--json",
      .section = Section::presentation,
@@ -400,6 +432,7 @@ constexpr OptionRow kOptions[] = {
      .aliases = "-h /?",
      .section = Section::presentation,
      .help = "print this text",
+     .synopsis = "-h, --help, /?",
      .apply = turnOn<&ParseState::help>},
     {.name = "--version",
      .section = Section::presentation,
@@ -455,6 +488,7 @@ private:
         const auto name = arg.substr(0, equals);
         const auto* row = optionNamed(name);
         if (!row) return "unknown option '" + std::string(name) + "' (see --help)";
+        state_.given.push_back(row);
         const Value attached = equals == std::string_view::npos ? Value() : arg.substr(equals + 1);
         switch (row->value) {
             case ValueKind::none:
@@ -485,7 +519,9 @@ private:
             return ShowBlocks{state_.allBlocks, options.shown.json};
         }
         if (state_.allBlocks) return BadInput{"--all goes with --blocks"};
+        if (const auto problem = notForTheProgram()) return BadInput{*problem};
         if (const auto problem = nothingToActOn()) return BadInput{*problem};
+        if (options.sources.program) options.shown.names = NameChoice::mac;
         // Counts beside each line with nothing named: every block the face
         // declares or maps any of.
         options.request.everyTouchedRow = options.shown.coverageFields && !somethingToMeasure();
@@ -494,6 +530,19 @@ private:
 
     bool somethingToMeasure() const {
         return !state_.options.request.rows.empty() || !state_.options.request.codePoints.empty();
+    }
+
+    // The program's answer is the program's alone: blocks, and the one
+    // folder it reads.
+    Problem notForTheProgram() const {
+        if (!state_.options.sources.program) return std::nullopt;
+        for (const auto* row : state_.given) {
+            if (row->name == "--program" || row->name == "--fonts-dir") continue;
+            return "--program gives the Windows program's answer: it takes blocks and one --fonts-dir, not " +
+                   std::string(row->name);
+        }
+        if (state_.options.sources.folders.size() > 1) return std::string("--program reads one --fonts-dir, not more");
+        return std::nullopt;
     }
 
     // An option that would change nothing is a mistake the user should hear of.
@@ -525,14 +574,19 @@ constexpr std::string_view kIntroduction = R"(Usage: meldrove-query [OPTION ...]
        meldrove-query --blocks [--all] [--json]
        meldrove-query --help | --version
 
-Lists the fonts of a fonts folder whose OS/2 Unicode ranges declare every
-named block (every font without one), one line a font, sorted as the Windows
-program's result list sorts them:
-  <full name>   (<file>)      a single-font file (three blanks)
-  <full name>  (<file>)       a member of a collection (two blanks)
-Without options this is the Windows program's answer, byte for byte but for
-control bytes (below): every *.ttf and the first 10 members of the first 50
-*.ttc, Macintosh full names.
+Lists the fonts you have whose OS/2 Unicode ranges declare every named block
+(every font without one), one line a font, sorted as the Windows program's
+result list sorts them:
+  <name>   (<file>)           a single-font file (three blanks)
+  <name>  (<file>)            a member of a collection (two blanks)
+Without options it reads every font you have: on Windows the fonts folder and
+your own fonts; elsewhere the fonts folder of WINDIR when that is set, else
+the system's font folders and their subfolders (on Linux ~/.local/share/fonts
+or $XDG_DATA_HOME/fonts, ~/.fonts, /usr/local/share/fonts, /usr/share/fonts;
+on macOS ~/Library/Fonts, /Library/Fonts, /System/Library/Fonts). It reads
+every format and every member of a collection and shows the Windows names.
+A file that is not a font, or is damaged, gets a note and the rest is read.
+--program gives the Windows program's own answer instead.
 )";
 
 constexpr std::string_view kClosing = R"(
@@ -542,8 +596,9 @@ control (U+0080-009F), U+2028, U+2029 or a bidi control (U+202A-202E,
 U+2066-2069) as \u{XXXX}; and then a backslash as \\. Macintosh names (mac,
 the program's answer) are raw bytes of their own encoding: only their control
 bytes are escaped. Text is for people; JSON, which writes those characters as
-\uXXXX, is the unambiguous form for scripts.
-Diagnostics about damaged fonts go to standard error.
+\uXXXX, is the unambiguous form for scripts (its keys: docs/json.md).
+Notes about files that are not fonts or are damaged go to standard error,
+one line each, naming the file and the face.
 Exit codes: 0 when a font is listed (with --audit: when nothing is found);
 1 when none is (with --audit: findings); 2 bad input (an unknown block or
 option, an option with nothing to act on, a fonts folder that cannot be
@@ -562,8 +617,8 @@ struct SectionText {
 constexpr SectionText kSections[] = {
     {Section::listing, "", ""},
     {Section::fonts, "Which fonts:",
-     "When more than one folder or file is read, a line names its file by its\n"
-     "full path.\n"},
+     "When more than one folder or file is read, or subfolders are, a line\n"
+     "names its file by its full path.\n"},
     {Section::coverage, "What they cover (Unicode @UNICODE@, from each font's character map):", ""},
     {Section::presentation, "How they are shown:", ""},
 };
@@ -616,14 +671,6 @@ std::string helpText() {
     const auto version = help.find("@UNICODE@");
     help.replace(version, std::string_view("@UNICODE@").size(), coverage::kUnicodeVersion);
     return help;
-}
-
-bool QueryOptions::programsAnswer() const {
-    using inventory::FontFormat;
-    const bool programsFormats = sources.formats == std::vector{FontFormat::ttf, FontFormat::ttc} ||
-                                 sources.formats == std::vector{FontFormat::ttc, FontFormat::ttf};
-    return sources.folders.size() <= 1 && !sources.userFonts && programsFormats && !sources.allMembers &&
-           shown.names == NameChoice::mac && !shown.json && !needsCharacterMaps();
 }
 
 bool QueryOptions::needsCharacterMaps() const {

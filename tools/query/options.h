@@ -30,17 +30,25 @@ enum class NameChoice { mac, windows, best };
 inline constexpr std::size_t kDefaultMissingListed = 32;
 inline constexpr std::size_t kEveryMissing = static_cast<std::size_t>(-1);  // --missing=all
 
-// Which fonts to read: what the catalog is asked for.
+// Which fonts to read. By default every font the user has: the system's
+// font folders (and on Windows the user's own fonts), in every format, every
+// member of every collection.
 struct FontSources {
     std::vector<std::string> folders;  // --fonts-dir, in the order given
-    bool userFonts = false;
-    std::vector<inventory::FontFormat> formats{inventory::FontFormat::ttf, inventory::FontFormat::ttc};
-    bool allMembers = false;  // every member of every collection, and every collection file
+    std::vector<std::string> files;    // --font, in the order given
+    bool recursive = false;            // the folders' subfolders too
+    bool userFonts = false;            // the per-user fonts besides what else is read
+    std::vector<inventory::FontFormat> formats{inventory::FontFormat::ttf, inventory::FontFormat::otf,
+                                               inventory::FontFormat::ttc, inventory::FontFormat::otc};
+    bool allMembers = true;  // every member of every collection, and every collection file
+    // The Windows program's answer instead: its one folder, its formats and
+    // capacities, its names and its exit codes.
+    bool program = false;
 };
 
 // How the answer is shown.
 struct Presentation {
-    NameChoice names = NameChoice::mac;
+    NameChoice names = NameChoice::best;
     bool json = false;
     bool coverageFields = false;  // --coverage: the counts on each line
     bool audit = false;           // the findings of each face instead of its line
@@ -51,9 +59,6 @@ struct QueryOptions {
     coverage::CoverageRequest request;
     Presentation shown;
 
-    // Whether only the program's own answer is asked for: its folder (or
-    // one named), its formats and capacities, its names, plain lines.
-    bool programsAnswer() const;
     // Whether each face's character map must be read.
     bool needsCharacterMaps() const;
 };

@@ -150,6 +150,19 @@ Output& standardOutput() {
     return output;
 }
 
+void writeDiagnostic(std::string_view utf8Line) {
+    std::fflush(stderr);
+    const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
+        writeConsole(handle, consoleText(std::string(utf8Line) + "\n", TextEncoding::utf8));
+        return;
+    }
+    std::fwrite(utf8Line.data(), 1, utf8Line.size(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
 std::vector<std::string> utf8Arguments(int argc, char** argv) {
     int count = 0;
     if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
@@ -170,11 +183,29 @@ std::string utf8FromFileName(std::string_view name) {
     return utf8FromWide(wide.c_str());
 }
 
+std::string ansiFromCatalogName(std::string_view name, bool namesAreUtf8) {
+    if (!namesAreUtf8 || name.empty()) return std::string(name);
+    const auto wide = consoleText(validUtf8(name), TextEncoding::utf8);
+    const int size =
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, "?", nullptr);
+    std::string out(static_cast<std::size_t>(std::max(size, 0)), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), out.data(), size, "?", nullptr);
+    return out;
+}
+
 #else
+
+std::string ansiFromCatalogName(std::string_view name, bool) { return std::string(name); }
 
 Output& standardOutput() {
     static Output output(fileSink(stdout));
     return output;
+}
+
+void writeDiagnostic(std::string_view utf8Line) {
+    std::fwrite(utf8Line.data(), 1, utf8Line.size(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
 }
 
 std::vector<std::string> utf8Arguments(int argc, char** argv) { return {argv, argv + argc}; }
@@ -182,5 +213,9 @@ std::vector<std::string> utf8Arguments(int argc, char** argv) { return {argv, ar
 std::string utf8FromFileName(std::string_view name) { return validUtf8(name); }
 
 #endif
+
+std::string utf8FromCatalogName(std::string_view name, bool namesAreUtf8) {
+    return namesAreUtf8 ? validUtf8(name) : utf8FromFileName(name);
+}
 
 }  // namespace query

@@ -68,6 +68,10 @@ private:
 // from printf goes out before each of its buffers.
 Output& standardOutput();
 
+// One line of UTF-8 on standard error, "\n" added: in a Windows console as
+// UTF-16, which it shows whatever its code page; elsewhere as bytes.
+void writeDiagnostic(std::string_view utf8Line);
+
 // The program's arguments, argv[0] first, in UTF-8. On Windows they are read
 // from the wide command line, since argv holds them in the ANSI code page and
 // loses what it cannot show; elsewhere they are argv as it is.
@@ -77,18 +81,19 @@ std::vector<std::string> utf8Arguments(int argc, char** argv);
 // its file functions take it: with slashes but on Windows.
 std::string systemPath(std::string path);
 
-// How file names come from the engine: in the ANSI code page on Windows,
-// bytes (most often UTF-8) elsewhere.
-#ifdef _WIN32
-inline constexpr TextEncoding kFileNameEncoding = TextEncoding::ansi;
-#else
-inline constexpr TextEncoding kFileNameEncoding = TextEncoding::utf8;
-#endif
-
-// File names as the engine found them, in UTF-8: on Windows they come from
-// the ANSI functions in the ANSI code page; elsewhere they are bytes, which
-// are repaired as validUtf8 does.
+// File names as the program's inventory found them, in UTF-8: on Windows
+// they come from the ANSI functions in the ANSI code page; elsewhere they are
+// bytes, which are repaired as validUtf8 does.
 std::string utf8FromFileName(std::string_view name);
+
+// A path or file name of the font catalog (in its encoding, see
+// inventory/font_catalog.h) in UTF-8, repaired as validUtf8 does.
+std::string utf8FromCatalogName(std::string_view name, bool namesAreUtf8);
+
+// A path or file name of the font catalog for a line of single-byte text
+// (a Macintosh name's): on Windows in the ANSI code page, a character it
+// lacks as '?'; elsewhere the catalog's bytes.
+std::string ansiFromCatalogName(std::string_view name, bool namesAreUtf8);
 
 #ifdef _WIN32
 // `bytes` as a console shows them: UTF-16 from UTF-8 for utf8, from the ANSI

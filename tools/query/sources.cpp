@@ -1,5 +1,6 @@
 #include "query/sources.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string_view>
@@ -54,43 +55,119 @@ std::string withoutTrailingSeparators(std::string folder) {
     return folder;
 }
 
+// A path given on the command line, or found by the catalog, as the
+// standard library opens it: UTF-8 on Windows, bytes elsewhere.
+std::filesystem::path filesystemPath(const std::string& path) {
+#ifdef _WIN32
+    const auto system = systemPath(path);
+    return std::filesystem::path(std::u8string(system.begin(), system.end()));
+#else
+    return std::filesystem::path(systemPath(path));
+#endif
+}
+
+// Empty when `path` is a folder; otherwise why it cannot be read as one.
+std::optional<std::string> notAFolder(const std::string& path) {
+    std::error_code error;
+    const auto status = std::filesystem::status(filesystemPath(path), error);
+    if (error) return error.message();
+    if (std::filesystem::is_regular_file(status)) return std::string("it is a file: read a font file with --font");
+    if (!std::filesystem::is_directory(status)) return std::string("it is not a folder");
+    return std::nullopt;
+}
+
+// Empty when `path` is something to open; otherwise why it cannot be read.
+std::optional<std::string> notAFile(const std::string& path) {
+    std::error_code error;
+    const auto status = std::filesystem::status(filesystemPath(path), error);
+    if (error) return error.message();
+    if (std::filesystem::is_directory(status)) return std::string("it is a folder: read a folder with --fonts-dir");
+    return std::nullopt;
+}
+
 // The per-user fonts are a bonus: what cannot be read is told, not fatal.
-void addUserFonts(Sources& sources) {
-    if (const auto folder = platform::userFontsFolder()) {
-        if (const auto problem = unsearchableFolder(*folder)) {
+void addUserFonts(CatalogSources& sources) {
+    if (const auto folder = platform::catalogUserFontsFolder()) {
+        if (const auto problem = notAFolder(*folder)) {
+            // A user who installed no font of their own has no such folder.
+            if (platform::kCatalogNamesAreUtf8) return;
             sources.notes.push_back("cannot read the per-user fonts folder '" + *folder + "' (" + *problem +
                                     "); going on without it");
         } else {
-            sources.folders.push_back(*folder);
+            sources.folders.push_back({*folder, false});
         }
-    } else {
+    } else if (!platform::kCatalogNamesAreUtf8) {
         sources.notes.push_back("no per-user fonts folder (LOCALAPPDATA is not set)");
     }
-    for (auto& file : platform::registeredUserFontFiles()) sources.files.push_back(std::move(file));
+    for (auto& file : platform::catalogRegisteredUserFontFiles()) sources.files.push_back(std::move(file));
 }
 
 }  // namespace
 
-std::variant<Sources, std::string> sourcesOf(const FontSources& asked) {
-    Sources sources;
+bool CatalogSources::namesByPath() const {
+    const bool recursive = std::any_of(folders.begin(), folders.end(), [](const auto& f) { return f.recursive; });
+    return folders.size() + files.size() > 1 || recursive;
+}
+
+std::variant<CatalogSources, std::string> catalogSources(const FontSources& asked) {
+    CatalogSources sources;
     for (const auto& named : asked.folders) {
-        const auto trimmed = withoutTrailingSeparators(named);
-        // The engine opens files with the ANSI functions on Windows.
-        const auto folder = platform::pathFromUtf8(trimmed);
-        const auto problem = folder ? unsearchableFolder(*folder) : std::optional<std::string>(kNoAnsiSpelling);
-        if (problem) return "cannot read fonts folder '" + trimmed + "': " + *problem;
-        sources.folders.push_back(*folder);
+        const auto folder = withoutTrailingSeparators(named);
+        if (const auto problem = notAFolder(folder)) return "cannot read fonts folder '" + folder + "': " + *problem;
+        sources.folders.push_back({folder, asked.recursive});
     }
-    if (sources.folders.empty()) {
-        std::string why;
-        const auto folder = defaultFontsFolder(why);
-        if (!folder) return why;
-        if (const auto problem = unsearchableFolder(*folder))
-            return "cannot read fonts folder '" + *folder + "': " + *problem;
-        sources.folders.push_back(*folder);
+    for (const auto& file : asked.files) {
+        if (const auto problem = notAFile(file)) return "cannot read font file '" + file + "': " + *problem;
+        sources.files.push_back(file);
     }
-    if (asked.userFonts) addUserFonts(sources);
+    const bool named = !sources.folders.empty() || !sources.files.empty();
+    sources.named = named;
+    if (!named) {
+        sources.folders = platform::systemFontFolders();
+        if (sources.folders.empty()) {
+            return std::string(platform::windowsDirectory().empty()
+                                   ? "no font folder of this system was found; name one with --fonts-dir"
+                                   : "the Windows directory (WINDIR) has no fonts folder; name one with --fonts-dir");
+        }
+    }
+    // On Windows the user's own fonts are among those they have; elsewhere
+    // they are a Windows notion, asked for with --user-fonts.
+    if (asked.userFonts || (!named && platform::kCatalogNamesAreUtf8)) addUserFonts(sources);
     return sources;
+}
+
+std::variant<std::string, std::string> programsFolder(const FontSources& asked) {
+    using Result = std::variant<std::string, std::string>;
+    const auto problem = [](std::string why) { return Result(std::in_place_index<1>, std::move(why)); };
+    if (!asked.folders.empty()) {
+        const auto trimmed = withoutTrailingSeparators(asked.folders.front());
+        // The program opens files with the ANSI functions on Windows.
+        const auto folder = platform::pathFromUtf8(trimmed);
+        const auto why = folder ? unsearchableFolder(*folder) : std::optional<std::string>(kNoAnsiSpelling);
+        if (why) return problem("cannot read fonts folder '" + trimmed + "': " + *why);
+        return Result(std::in_place_index<0>, *folder);
+    }
+    std::string why;
+    const auto folder = defaultFontsFolder(why);
+    if (!folder) return problem(why);
+    if (const auto unsearchable = unsearchableFolder(*folder))
+        return problem("cannot read fonts folder '" + *folder + "': " + *unsearchable);
+    return Result(std::in_place_index<0>, *folder);
+}
+
+std::string noteLine(const inventory::CatalogNote& note, const CatalogSources& sources) {
+    auto where = systemPath(note.path);
+    if (note.member) where += ", face " + std::to_string(*note.member);
+    auto what = note.message;
+    const auto& source = note.source;
+    const bool empty = note.kind == inventory::CatalogNote::Kind::noFontFiles;
+    if (empty && !sources.named) return {};
+    if (empty && source &&
+        source->kind == inventory::NoteSource::Kind::folder && source->index < sources.folders.size() &&
+        !sources.folders[source->index].recursive) {
+        what += " (subfolders are read with --recursive)";
+    }
+    return safeLine("meldrove-query: " + where + ": " + what, TextEncoding::utf8);
 }
 
 }  // namespace query

@@ -44,7 +44,7 @@ std::string coverageFields(const FaceAnswer& answer) {
         text += "\tcode points " + std::to_string(points->covered) + "/" + std::to_string(points->total);
     }
     if (answer.characterMap) {
-        const auto note = characterMapNote(*answer.characterMap);
+        const auto note = characterMapNote(answer.characterMap->outcome);
         if (!note.empty()) text += "\t" + std::string(note);
     }
     return text;

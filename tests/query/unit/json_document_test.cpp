@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
@@ -82,10 +83,15 @@ std::vector<query::FaceAnswer> everyKindOfAnswer() {
     face.ranges[0] = 1u << 9;
     face.ranges[1] = 1u << (57 - 32);  // a finding: nothing beyond the Basic Multilingual Plane is mapped
     face.macName[0] = 'A';
-    face.windowsName = std::vector<std::uint8_t>{0, 'A'};
-    face.characterMap.emplace();
-    face.characterMap->outcome = fontfile::CharacterMap::Outcome::unicode;
-    face.characterMap->covered = {{0x41, 0x41}, {0x400, 0x4FE}};
+    face.windowsName = std::make_shared<const std::vector<std::uint8_t>>(std::vector<std::uint8_t>{0, 'A'});
+    fontfile::CharacterMap map;
+    map.outcome = fontfile::CharacterMap::Outcome::unicode;
+    map.covered = {{0x41, 0x41}, {0x400, 0x4FE}};
+    map.platformID = 3;
+    map.encodingID = 1;
+    map.format = 4;
+    map.passedOver = {{3, 10, 8, "a format that is not read"}};
+    face.characterMap = std::make_shared<const fontfile::CharacterMap>(std::move(map));
     catalog.faces = {face};
     const coverage::CoverageRequest request{.rows = {coverage::findCoverageRow("Cyrillic").value()},
                                             .codePoints = {{0x41, 0x42}},

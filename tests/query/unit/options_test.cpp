@@ -48,6 +48,9 @@ const std::map<std::string_view, std::vector<std::string>> kExamples = {
     {"--user-fonts", {"--user-fonts"}},
     {"--formats", {"--formats", "otf,ttf"}},
     {"--all-members", {"--all-members"}},
+    {"--font", {"--font", "a.ttf"}},
+    {"--recursive", {"--recursive", "--fonts-dir", "fonts"}},
+    {"--program", {"--program", "Greek"}},
     {"--coverage", {"--coverage"}},
     {"--match", {"--match", "both", "Greek"}},
     {"--min", {"--min", "5", "--match", "covered", "Greek"}},
@@ -100,7 +103,7 @@ TEST(OptionTable, EveryRowParsesAndAppearsInTheHelp) {
 // the same column on every line, the line kept short.
 TEST(OptionTable, HelpLinesStartInOneColumnAndFitATerminal) {
     const auto help = query::helpText();
-    EXPECT_THAT(help, HasSubstr("\n  --fonts-dir DIR    read DIR instead"));
+    EXPECT_THAT(help, HasSubstr("\n  --fonts-dir DIR    read the fonts of DIR instead"));
     EXPECT_THAT(help, HasSubstr("\n  --missing[=N]      under each font"));
     EXPECT_THAT(help, HasSubstr("\n  --match declared|covered|both\n                     declared (default)"));
     EXPECT_THAT(help, HasSubstr("\n  --blocks [--all]   the 79 blocks"));
@@ -131,12 +134,37 @@ TEST(CommandLine, EachOptionLandsInItsGroup) {
     EXPECT_TRUE(o.shown.json);
     EXPECT_TRUE(o.shown.coverageFields);
     EXPECT_TRUE(o.shown.audit);
-    EXPECT_FALSE(o.programsAnswer());
+    EXPECT_FALSE(o.sources.program);
+    EXPECT_THAT(options({"--font", "a.ttf", "-r", "--font=b.otc"}).sources.files, ElementsAre("a.ttf", "b.otc"));
+    EXPECT_TRUE(options({"-r"}).sources.recursive);
+}
 
+// Every font the user has, every format and member, the Windows names.
+TEST(CommandLine, TheDefaultsReadEverythingAndShowRealNames) {
     const auto none = options({});
-    EXPECT_TRUE(none.programsAnswer());
+    EXPECT_FALSE(none.sources.program);
+    EXPECT_TRUE(none.sources.folders.empty());
+    EXPECT_FALSE(none.sources.recursive);
+    EXPECT_EQ(none.sources.formats.size(), 4u);
+    EXPECT_TRUE(none.sources.allMembers);
+    EXPECT_EQ(none.shown.names, NameChoice::best);
+    EXPECT_EQ(none.request.match, coverage::MatchMode::declared) << "what a range bit means";
     EXPECT_FALSE(none.needsCharacterMaps());
     EXPECT_FALSE(none.request.missingListed);
+}
+
+// The program's answer is its own: blocks and one folder, its names.
+TEST(CommandLine, TheProgramsAnswerTakesBlocksAndOneFolderAlone) {
+    const auto program = options({"--program", "Cyrillic", "--fonts-dir", "x"});
+    EXPECT_TRUE(program.sources.program);
+    EXPECT_EQ(program.shown.names, NameChoice::mac);
+    EXPECT_THAT(program.request.rows, ElementsAre(coverage::findCoverageRow("Cyrillic")));
+    EXPECT_EQ(problem({"--program", "--json"}),
+              "--program gives the Windows program's answer: it takes blocks and one --fonts-dir, not --json");
+    EXPECT_THAT(problem({"--coverage", "--program"}), HasSubstr("not --coverage"));
+    EXPECT_THAT(problem({"--program", "--font", "a.ttf"}), HasSubstr("not --font"));
+    EXPECT_EQ(problem({"--program", "--fonts-dir", "a", "--fonts-dir", "b"}),
+              "--program reads one --fonts-dir, not more");
 }
 
 TEST(CommandLine, BlocksAreKeptOnceInTheOrderFirstNamed) {
