@@ -86,18 +86,20 @@ std::optional<std::string> notAFile(const std::string& path) {
 }
 
 // The per-user fonts are a bonus: what cannot be read is told, not fatal.
-void addUserFonts(CatalogSources& sources) {
-    if (const auto folder = platform::catalogUserFontsFolder()) {
-        if (const auto problem = notAFolder(*folder)) {
-            // A user who installed no font of their own has no such folder.
-            if (platform::kCatalogNamesAreUtf8) return;
-            sources.notes.push_back("cannot read the per-user fonts folder '" + *folder + "' (" + *problem +
+// When they come by default (on Windows), a user who installed no font of
+// their own, and so has no such folder, hears nothing of it.
+void addUserFonts(CatalogSources& sources, bool asked) {
+    const auto folder = platform::catalogUserFontsFolder();
+    if (!folder) {
+        if (asked) sources.notes.push_back("no per-user fonts folder (LOCALAPPDATA is not set)");
+    } else if (const auto problem = notAFolder(*folder)) {
+        std::error_code error;
+        if (asked || std::filesystem::exists(filesystemPath(*folder), error)) {
+            sources.notes.push_back("cannot read the per-user fonts folder '" + systemPath(*folder) + "' (" + *problem +
                                     "); going on without it");
-        } else {
-            sources.folders.push_back({*folder, false});
         }
-    } else if (!platform::kCatalogNamesAreUtf8) {
-        sources.notes.push_back("no per-user fonts folder (LOCALAPPDATA is not set)");
+    } else {
+        sources.folders.push_back({*folder, false});
     }
     for (auto& file : platform::catalogRegisteredUserFontFiles()) sources.files.push_back(std::move(file));
 }
@@ -132,7 +134,7 @@ std::variant<CatalogSources, std::string> catalogSources(const FontSources& aske
     }
     // On Windows the user's own fonts are among those they have; elsewhere
     // they are a Windows notion, asked for with --user-fonts.
-    if (asked.userFonts || (!named && platform::kCatalogNamesAreUtf8)) addUserFonts(sources);
+    if (asked.userFonts || (!named && platform::kCatalogNamesAreUtf8)) addUserFonts(sources, asked.userFonts);
     return sources;
 }
 

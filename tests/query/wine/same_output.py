@@ -182,7 +182,8 @@ def main():
         Case(["--fonts-dir", fonts, "Klingon"], [], code=2, error=b"unknown block 'Klingon'"),
         # No ANSI spelling under Wine, and no such folder natively.
         Case(["--fonts-dir", work / "missing \U0001f600"], [], code=2, error=b"cannot read fonts folder '"),
-        Case(["--fonts-dir", cut], [], code=255, error=b"Read failed on table #2"),
+        Case(["--program", "--fonts-dir", cut], [], code=255, error=b"Read failed on table #2"),
+        Case(["--fonts-dir", cut], [], code=1),  # the cut font is left out with a note
     ]
     checks = harness.Checks()
     started = time.monotonic()

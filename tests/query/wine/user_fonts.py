@@ -80,6 +80,15 @@ def main():
                     [folder_line, rf"Per-user Folder Font   ({local_fonts_shown}\{mine.name})", registered_line],
                     "--user-fonts")
         check_lines(query(), ["Folder Font   (folder.ttf)"], "without --user-fonts")
+        # With no folder named, every font the user has: the fonts folder of
+        # the Windows directory, the per-user folder and what is registered.
+        everything = harness.wine(options.exe, [], prefix)
+        checks.check(everything.code == 0, f"the defaults: exit code {everything.code}: {everything.err!r}")
+        listed = everything.out.decode(errors="replace").split("\n")
+        for expected in (rf"Per-user Folder Font   ({local_fonts_shown}\{mine.name})", registered_line):
+            checks.check(expected in listed, f"the defaults do not list {expected!r}: {listed[:20]}")
+        checks.check(any("\\windows\\fonts\\" in line.lower() for line in listed),
+                     f"the defaults do not list the fonts folder of the Windows directory: {listed[:20]}")
 
         # A per-user folder that cannot be read, even by root: a file in its
         # place. The registered file is still read.
