@@ -115,6 +115,10 @@ int main(int argc, char** argv) {
         out.write(query::versionText(), query::TextEncoding::bytes);
         return finished(out, kListed);
     }
+    if (const auto* languages = std::get_if<query::ShowLanguages>(&parsed)) {
+        query::writeLanguageList(*languages, out);
+        return finished(out, kListed);
+    }
     if (const auto* blocks = std::get_if<query::ShowBlocks>(&parsed)) {
         query::writeBlockList(*blocks, out);
         return finished(out, kListed);

@@ -1,6 +1,7 @@
 #include "query/json_renderer.h"
 
 #include "coverage/coverage_rows.h"
+#include "coverage/languages.h"
 
 namespace query {
 
@@ -24,6 +25,16 @@ JsonObject blockObject(const coverage::BlockCoverage& block) {
     object.key("covered").value(block.covered);
     object.key("total").value(block.total);
     if (block.firstMissing) object.key("missing").value(*block.firstMissing);
+    return object;
+}
+
+JsonObject languageObject(const coverage::FaceLanguageCoverage& measured) {
+    const auto& language = coverage::languages()[measured.language];
+    JsonObject object;
+    object.key("tag").value(language.tag).key("name").value(language.name);
+    object.key("covered").value(measured.covered).key("total").value(measured.total);
+    object.key("supported").value(measured.supported());
+    if (measured.firstMissing) object.key("missing").value(*measured.firstMissing);
     return object;
 }
 
@@ -78,6 +89,11 @@ void writeFaceJson(const FaceAnswer& answer, Output& out) {
         std::vector<JsonObject> blocks;
         for (const auto& block : measured.blocks) blocks.push_back(blockObject(block));
         object.key("blocks").value(blocks);
+        if (!measured.languages.empty()) {
+            std::vector<JsonObject> languages;
+            for (const auto& language : measured.languages) languages.push_back(languageObject(language));
+            object.key("languages").value(languages);
+        }
         if (const auto& points = measured.codePoints) {
             JsonObject codePoints;
             codePoints.key("covered").value(points->covered);
@@ -86,6 +102,12 @@ void writeFaceJson(const FaceAnswer& answer, Output& out) {
             object.key("code_points").value(codePoints);
         }
         if (measured.near) object.key("near").value(*measured.near);
+        if (measured.supportedLanguages) {
+            std::vector<std::string_view> tags;
+            for (const auto language : *measured.supportedLanguages)
+                tags.push_back(coverage::languages()[language].tag);
+            object.key("supported_languages").value(tags);
+        }
     }
     out.line(object.str(), TextEncoding::utf8);
 }

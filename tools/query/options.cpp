@@ -6,6 +6,9 @@
 #include <utility>
 
 #include "coverage/coverage_rows.h"
+#include "coverage/edit_distance.h"
+#include "coverage/language_data.h"
+#include "coverage/languages.h"
 #include "coverage/unicode_data.h"
 #include "platform/ascii.h"
 #include "query/text.h"
@@ -23,6 +26,7 @@ struct ParseState {
     bool allBlocks = false;                            // --all
     bool help = false;                                 // --help
     bool version = false;                              // --version
+    bool languageList = false;                         // --langs
     bool minimumGiven = false;                         // --min
     std::vector<const OptionRow*> given;               // every option given, in order
 };
@@ -36,34 +40,12 @@ using Value = std::optional<std::string_view>;
 
 // ---- Values ---------------------------------------------------------------------
 
-std::string lowered(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), platform::toLowerAscii);
-    return out;
-}
-
-std::size_t editDistance(std::string_view a, std::string_view b) {
-    std::vector<std::size_t> row(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        std::size_t diagonal = row[0];
-        row[0] = i;
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            const std::size_t above = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-            diagonal = above;
-        }
-    }
-    return row[b.size()];
-}
-
 // The three row names nearest to `name`, nearest first.
 std::string closestBlocks(std::string_view name) {
     const auto rows = coverage::coverageRows();
     std::vector<std::pair<std::size_t, std::size_t>> ranked;
-    const auto wanted = lowered(name);
     for (std::size_t row = 0; row < rows.size(); ++row)
-        ranked.emplace_back(editDistance(wanted, lowered(rows[row].name)), row);
+        ranked.emplace_back(coverage::editDistanceIgnoringAsciiCase(name, rows[row].name), row);
     std::stable_sort(ranked.begin(), ranked.end());
     std::string names;
     for (std::size_t i = 0; i < 3; ++i) names += (i ? ", \"" : "\"") + std::string(rows[ranked[i].second].name) + "\"";
@@ -164,12 +146,55 @@ Problem turnOnIn(ParseState& state, const OptionRow&, Value) {
     return std::nullopt;
 }
 
+// "vi (Vietnamese), vo (Volapük)": languages by tag and English name.
+std::string languagesNamed(const std::vector<std::size_t>& indices) {
+    std::string text;
+    for (const auto index : indices) {
+        const auto& language = coverage::languages()[index];
+        text += (text.empty() ? "" : ", ") + std::string(language.tag) + " (" + std::string(language.name) + ")";
+    }
+    return text;
+}
+
 Problem addBlock(ParseState& state, const OptionRow&, Value word) {
     const auto row = coverage::findCoverageRow(*word);
     if (!row) {
+        // A language is the more common question than a block.
+        if (const auto language = coverage::findLanguage(*word)) {
+            return "unknown block '" + std::string(*word) + "'; it names a language: --lang " +
+                   std::string(coverage::languages()[*language].tag);
+        }
         return "unknown block '" + std::string(*word) + "'; closest: " + closestBlocks(*word) + " (see --blocks)";
     }
     if (std::find(state.rows.begin(), state.rows.end(), *row) == state.rows.end()) state.rows.push_back(*row);
+    return std::nullopt;
+}
+
+Problem addLanguages(ParseState& state, const OptionRow& row, Value list) {
+    if (!list || list->empty()) return needs(row, "languages, as vi,pl or Vietnamese");
+    for (const auto word : commaSeparated(*list)) {
+        const auto language = coverage::findLanguage(word);
+        if (!language) {
+            return "unknown language '" + std::string(word) +
+                   "'; closest: " + languagesNamed(coverage::closestLanguages(word, 3)) + " (see --langs)";
+        }
+        auto& languages = state.options.request.languages;
+        if (std::find(languages.begin(), languages.end(), *language) == languages.end()) languages.push_back(*language);
+    }
+    return std::nullopt;
+}
+
+Problem setLanguageLevel(ParseState& state, const OptionRow& row, Value word) {
+    constexpr std::pair<std::string_view, coverage::LanguageLevel> kLevels[] = {
+        {"base", coverage::LanguageLevel::base}, {"auxiliary", coverage::LanguageLevel::auxiliary}};
+    const auto level = choice(word, kLevels);
+    if (!level) return needs(row, "base or auxiliary");
+    state.options.request.level = *level;
+    return std::nullopt;
+}
+
+Problem countDecomposed(ParseState& state, const OptionRow&, Value) {
+    state.options.request.decomposed = coverage::DecomposedForms::counted;
     return std::nullopt;
 }
 
@@ -400,6 +425,40 @@ constexpr OptionRow kOptions[] = {
      .help = "the same for code points: U+0041,U+0400-U+04FF or\n"
              "U+0041 U+0400-U+04FF, as --missing prints them",
      .apply = addCodePointList},
+    {.name = "--lang",
+     .value = ValueKind::required,
+     .section = Section::coverage,
+     .valueName = "LIST",
+     .help = "only fonts that can write every language of LIST (CLDR\n"
+             "@CLDR@): tags in either case, _ for - (vi,sr-Latn,pt_pt)\n"
+             "or English names (Vietnamese); a language's characters\n"
+             "are its exemplar set and their capitals, but for format\n"
+             "characters; see --langs",
+     .apply = addLanguages},
+    {.name = "--lang-level",
+     .value = ValueKind::required,
+     .section = Section::coverage,
+     .valueName = "base|auxiliary",
+     .help = "base (default): the main exemplar set; auxiliary: with\n"
+             "the auxiliary set too (loanwords, names)",
+     .apply = setLanguageLevel},
+    {.name = "--decomposed",
+     .section = Section::coverage,
+     .help = "a character also counts as covered when the font maps\n"
+             "its canonical decomposition (a letter and combining\n"
+             "marks); that assumes the font positions the marks,\n"
+             "which the character map cannot tell",
+     .apply = countDecomposed},
+    {.name = "--languages",
+     .section = Section::coverage,
+     .help = "after each line, a TAB and \"languages: <n> <tag> ...\":\n"
+             "every language the font can write",
+     .apply = turnOnIn<&QueryOptions::request, &coverage::CoverageRequest::supportedLanguages>},
+    {.name = "--langs",
+     .section = Section::listing,
+     .help = "every language: its tag, English name, scripts and the\n"
+             "number of code points it needs (at --lang-level)",
+     .apply = turnOn<&ParseState::languageList>},
     {.name = "--audit",
      .section = Section::coverage,
      .help = "instead of the fonts, one line per finding: the line,\n"
@@ -519,6 +578,15 @@ private:
             return ShowBlocks{state_.allBlocks, options.shown.json};
         }
         if (state_.allBlocks) return BadInput{"--all goes with --blocks"};
+        if (state_.languageList) {
+            const bool alone =
+                options.request.rows.empty() &&
+                std::all_of(state_.given.begin(), state_.given.end(), [](const OptionRow* row) {
+                    return row->name == "--langs" || row->name == "--json" || row->name == "--lang-level";
+                });
+            if (!alone) return BadInput{"--langs takes no other arguments but --json and --lang-level"};
+            return ShowLanguages{options.request.level, options.shown.json};
+        }
         if (const auto problem = notForTheProgram()) return BadInput{*problem};
         if (const auto problem = nothingToActOn()) return BadInput{*problem};
         if (options.sources.program) options.shown.names = NameChoice::mac;
@@ -528,8 +596,11 @@ private:
         return options;
     }
 
-    bool somethingToMeasure() const {
-        return !state_.options.request.rows.empty() || !state_.options.request.codePoints.empty();
+    bool somethingToMeasure() const { return state_.options.request.measuresAnything(); }
+
+    bool given(std::string_view name) const {
+        return std::any_of(state_.given.begin(), state_.given.end(),
+                           [&](const OptionRow* row) { return row->name == name; });
     }
 
     // The program's answer is the program's alone: blocks, and the one
@@ -555,8 +626,12 @@ private:
         if (state_.minimumGiven && !byCharacters) {
             return "--min is the percentage for --match covered or --match both: give one of them";
         }
+        if (given("--lang-level") && request.languages.empty() && !request.supportedLanguages) {
+            return "--lang-level is the level of --lang and --languages: give one of them";
+        }
         if (somethingToMeasure()) return std::nullopt;
-        constexpr const char* kWhat = " needs blocks, --chars or --codepoints to measure";
+        constexpr const char* kWhat = " needs blocks, --lang, --chars or --codepoints to measure";
+        if (given("--decomposed")) return std::string("--decomposed") + kWhat;
         if (byCharacters)
             return std::string("--match ") + (request.match == MatchMode::covered ? "covered" : "both") + kWhat;
         if (request.missingListed) return std::string("--missing") + kWhat;
@@ -670,6 +745,8 @@ std::string helpText() {
     help += kClosing;
     const auto version = help.find("@UNICODE@");
     help.replace(version, std::string_view("@UNICODE@").size(), coverage::kUnicodeVersion);
+    const auto cldr = help.find("@CLDR@");
+    help.replace(cldr, std::string_view("@CLDR@").size(), coverage::kCldrVersion);
     return help;
 }
 

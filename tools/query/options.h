@@ -65,6 +65,10 @@ struct QueryOptions {
 
 struct ShowHelp {};
 struct ShowVersion {};
+struct ShowLanguages {
+    coverage::LanguageLevel level = coverage::LanguageLevel::base;
+    bool json = false;
+};
 struct ShowBlocks {
     bool all = false;
     bool json = false;
@@ -73,7 +77,7 @@ struct BadInput {
     std::string message;
 };
 
-using ParsedCommandLine = std::variant<QueryOptions, ShowHelp, ShowVersion, ShowBlocks, BadInput>;
+using ParsedCommandLine = std::variant<QueryOptions, ShowHelp, ShowVersion, ShowBlocks, ShowLanguages, BadInput>;
 
 // `args` without the program's name, in UTF-8.
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& args);

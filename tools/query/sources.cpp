@@ -164,9 +164,8 @@ std::string noteLine(const inventory::CatalogNote& note, const CatalogSources& s
     const auto& source = note.source;
     const bool empty = note.kind == inventory::CatalogNote::Kind::noFontFiles;
     if (empty && !sources.named) return {};
-    if (empty && source &&
-        source->kind == inventory::NoteSource::Kind::folder && source->index < sources.folders.size() &&
-        !sources.folders[source->index].recursive) {
+    if (empty && source && source->kind == inventory::NoteSource::Kind::folder &&
+        source->index < sources.folders.size() && !sources.folders[source->index].recursive) {
         what += " (subfolders are read with --recursive)";
     }
     return safeLine("meldrove-query: " + where + ": " + what, TextEncoding::utf8);

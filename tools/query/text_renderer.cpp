@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "coverage/coverage_rows.h"
+#include "coverage/languages.h"
 #include "query/text.h"
 
 namespace query {
@@ -11,6 +12,14 @@ namespace query {
 namespace {
 
 std::string rowName(std::size_t row) { return std::string(coverage::coverageRows()[row].name); }
+std::string languageTag(std::size_t language) { return std::string(coverage::languages()[language].tag); }
+
+// "\tlanguages: <n> <tag> <tag> ...": what --languages adds to a line.
+std::string supportedField(const std::vector<std::size_t>& supported) {
+    std::string text = "\tlanguages: " + std::to_string(supported.size());
+    for (const auto language : supported) text += " " + languageTag(language);
+    return text;
+}
 
 std::string codePointText(char32_t codePoint) {
     std::array<char, 16> text{};
@@ -40,6 +49,10 @@ std::string coverageFields(const FaceAnswer& answer) {
         text += "\t" + rowName(block.row) + " " + std::to_string(block.covered) + "/" + std::to_string(block.total) +
                 (block.declared ? " declared" : " undeclared");
     }
+    for (const auto& language : answer.coverage.languages) {
+        text += "\t" + languageTag(language.language) + " " + std::to_string(language.covered) + "/" +
+                std::to_string(language.total);
+    }
     if (const auto& points = answer.coverage.codePoints) {
         text += "\tcode points " + std::to_string(points->covered) + "/" + std::to_string(points->total);
     }
@@ -57,6 +70,7 @@ void writeFaceText(const FaceAnswer& answer, const TextSettings& settings, Outpu
     std::string text = safeLine(answer.line, answer.encoding);
     if (measured.near.value_or(false)) text += "\tnear: " + std::to_string(measured.missing) + " missing";
     if (settings.coverageFields) text += coverageFields(answer);
+    if (measured.supportedLanguages) text += supportedField(*measured.supportedLanguages);
     out.line(text, answer.encoding);
     // ASCII, written as the face's line is: a change of encoding would cost
     // the output a write of its own.
@@ -64,6 +78,13 @@ void writeFaceText(const FaceAnswer& answer, const TextSettings& settings, Outpu
         if (block.firstMissing) {
             out.line("\t" + rowName(block.row) + ": " + missingText(*block.firstMissing, block.missing()),
                      answer.encoding);
+        }
+    }
+    for (const auto& language : measured.languages) {
+        if (language.firstMissing) {
+            out.line(
+                "\t" + languageTag(language.language) + ": " + missingText(*language.firstMissing, language.missing()),
+                answer.encoding);
         }
     }
     if (measured.codePoints && measured.codePoints->firstMissing) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "coverage/coverage_rows.h"
+#include "coverage/languages.h"
 #include "query/answer.h"
 #include "query/block_list.h"
 #include "query/json_renderer.h"
@@ -94,10 +95,12 @@ std::vector<query::FaceAnswer> everyKindOfAnswer() {
     face.characterMap = std::make_shared<const fontfile::CharacterMap>(std::move(map));
     catalog.faces = {face};
     const coverage::CoverageRequest request{.rows = {coverage::findCoverageRow("Cyrillic").value()},
+                                            .languages = {coverage::findLanguage("ru").value()},
                                             .codePoints = {{0x41, 0x42}},
                                             .match = coverage::MatchMode::covered,
                                             .near = 10,
-                                            .missingListed = 2};
+                                            .missingListed = 2,
+                                            .supportedLanguages = true};
     return query::answerFaces(catalog, request, {}, true);
 }
 
@@ -118,6 +121,11 @@ TEST(JsonDocument, DocumentsEveryKeyOfAFinding) {
     for (const auto& key : keysOfLines(query::faceObject(answers[0]).str() + "\n")) documented.insert(key);
     EXPECT_EQ(emitted, documented);
     EXPECT_TRUE(documentedKeys("Fonts").contains("name"));
+}
+
+TEST(JsonDocument, DocumentsEveryKeyOfALanguage) {
+    const auto emitted = keysOfLines(written([](query::Output& out) { query::writeLanguageList({.json = true}, out); }));
+    EXPECT_EQ(emitted, documentedKeys("Languages"));
 }
 
 TEST(JsonDocument, DocumentsEveryKeyOfABlock) {

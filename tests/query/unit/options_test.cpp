@@ -60,6 +60,11 @@ const std::map<std::string_view, std::vector<std::string>> kExamples = {
     {"--chars-file", {"--chars-file", textFile()}},
     {"--codepoints", {"--codepoints", "U+0041"}},
     {"--audit", {"--audit"}},
+    {"--lang", {"--lang", "vi,Polish"}},
+    {"--lang-level", {"--lang-level", "auxiliary", "--lang", "vi"}},
+    {"--decomposed", {"--decomposed", "--chars", "e"}},
+    {"--languages", {"--languages"}},
+    {"--langs", {"--langs", "--json"}},
     {"--names", {"--names", "best"}},
     {"--json", {"--json"}},
     {"--help", {"--help"}},
@@ -224,7 +229,7 @@ TEST(CommandLine, NearReachesEveryCodePointThereIs) {
 // An option that would change nothing is refused rather than ignored.
 TEST(CommandLine, AnOptionWithNothingToActOnIsBadInput) {
     EXPECT_THAT(problem({"--min", "50", "Greek"}), HasSubstr("--min is the percentage for --match covered"));
-    EXPECT_THAT(problem({"--missing"}), HasSubstr("--missing needs blocks, --chars or --codepoints"));
+    EXPECT_THAT(problem({"--missing"}), HasSubstr("--missing needs blocks, --lang, --chars or --codepoints"));
     EXPECT_THAT(problem({"--match", "covered"}), HasSubstr("--match covered needs blocks"));
     EXPECT_THAT(problem({"--match", "both", "--near", "3"}), HasSubstr("--match both needs blocks"));
     EXPECT_EQ(problem({"--match", "declared"}), "(accepted)");
@@ -232,6 +237,23 @@ TEST(CommandLine, AnOptionWithNothingToActOnIsBadInput) {
     EXPECT_TRUE(options({"--coverage"}).request.everyTouchedRow);
     EXPECT_FALSE(options({"--coverage", "Greek"}).request.everyTouchedRow);
     EXPECT_FALSE(options({"--coverage", "--chars", "x"}).request.everyTouchedRow);
+}
+
+TEST(CommandLine, LanguagesAreNamedOnceAndTheirOptionsNeedThem) {
+    const auto o = options({"--lang", "vi,PL", "--lang=Vietnamese", "--lang-level", "auxiliary", "--decomposed"});
+    EXPECT_THAT(o.request.languages, ElementsAre(coverage::findLanguage("vi"), coverage::findLanguage("pl")));
+    EXPECT_EQ(o.request.level, coverage::LanguageLevel::auxiliary);
+    EXPECT_EQ(o.request.decomposed, coverage::DecomposedForms::counted);
+    EXPECT_TRUE(o.needsCharacterMaps());
+    EXPECT_THAT(problem({"--lang", "vi,,pl"}), HasSubstr("unknown language ''"));
+    EXPECT_THAT(problem({"--lang-level", "auxiliary"}), HasSubstr("--lang-level is the level of --lang"));
+    EXPECT_THAT(problem({"--decomposed"}), HasSubstr("--decomposed needs blocks, --lang"));
+    EXPECT_THAT(problem({"--lang-level", "main", "--lang", "vi"}), HasSubstr("base or auxiliary"));
+    EXPECT_TRUE(options({"--languages"}).request.supportedLanguages);
+    const auto list = parseCommandLine({"--langs", "--lang-level=auxiliary"});
+    ASSERT_TRUE(std::holds_alternative<query::ShowLanguages>(list));
+    EXPECT_EQ(std::get<query::ShowLanguages>(list).level, coverage::LanguageLevel::auxiliary);
+    EXPECT_THAT(problem({"--langs", "--coverage"}), HasSubstr("--langs takes no other arguments"));
 }
 
 TEST(CommandLine, CodePointsMaySeparateByBlanksOrCommas) {
