@@ -84,7 +84,7 @@ public:
 
     // Up to `size` bytes from `offset`: fewer where the table or the source ends.
     Piece at(std::uint64_t offset, std::size_t size) {
-        if (offset >= length_) return Piece(std::span<const std::uint8_t>{});
+        if (offset >= length_ || size == 0) return Piece(std::span<const std::uint8_t>{});
         const auto wanted = static_cast<std::uint32_t>(std::min<std::uint64_t>(size, length_ - offset));
         const auto held = window_.heldFrom(start_ + offset);
         if (held.size() >= wanted || sourceEndsInWindow())
