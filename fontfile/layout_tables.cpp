@@ -227,19 +227,29 @@ private:
         return nullptr;
     }
 
-    Damage readScriptList(std::uint64_t listOffset) {
-        const auto count = listCount(listOffset);
-        if (!count) return notes_.scriptListOutside;
-        const auto records = tagRecords(listOffset + kListCountSize, *count);
+    // Visits with its tag and offset each of the `count` tag records at
+    // `at` that is whole and whose offset is not null, until a visit
+    // returns damage.
+    template <typename Visit>
+    Damage forEachTagRecord(std::uint64_t at, std::uint16_t count, Visit visit) {
+        const auto records = tagRecords(at, count);
         if (!budget_.spend(records.bytes().size() / kTagRecordSize)) return tooMuchWork();
         BigEndianReader fields(records.bytes());
         Tag tag{};
         std::uint16_t offset = 0;
         while (fields.tag(tag) && fields.u16(offset)) {
             if (offset == kNullOffset) continue;
-            if (const auto damage = readScript(tag, listOffset + offset)) return damage;
+            if (const auto damage = visit(tag, offset)) return damage;
         }
         return nullptr;
+    }
+
+    Damage readScriptList(std::uint64_t listOffset) {
+        const auto count = listCount(listOffset);
+        if (!count) return notes_.scriptListOutside;
+        return forEachTagRecord(listOffset + kListCountSize, *count, [&](const Tag& tag, std::uint16_t offset) {
+            return readScript(tag, listOffset + offset);
+        });
     }
 
     Damage readScript(const Tag& tag, std::uint64_t scriptOffset) {
@@ -250,27 +260,28 @@ private:
         if (!headerFields.u16(defaultOffset) || !headerFields.u16(count)) return nullptr;  // left out
         auto& script = scripts_[tag];
         if (defaultOffset != kNullOffset) {
-            const TagSet* features = nullptr;
-            if (const auto damage = languageSystem(scriptOffset + defaultOffset, features)) return damage;
-            if (features) {
-                if (!script.defaults) script.defaults.emplace();
-                if (const auto damage = append(*script.defaults, *features)) return damage;
-            }
+            if (const auto damage = addDefault(script, scriptOffset + defaultOffset)) return damage;
         }
-        const auto records = tagRecords(scriptOffset + kScriptHeaderSize, count);
-        if (!budget_.spend(records.bytes().size() / kTagRecordSize)) return tooMuchWork();
-        BigEndianReader fields(records.bytes());
-        Tag language{};
-        std::uint16_t offset = 0;
-        while (fields.tag(language) && fields.u16(offset)) {
-            if (offset == kNullOffset) continue;
-            const TagSet* features = nullptr;
-            if (const auto damage = languageSystem(scriptOffset + offset, features)) return damage;
-            if (!features) continue;
-            script.languages.push_back({language, {}});
-            if (const auto damage = append(script.languages.back().features, *features)) return damage;
-        }
-        return nullptr;
+        return forEachTagRecord(scriptOffset + kScriptHeaderSize, count,
+                                [&](const Tag& language, std::uint16_t offset) {
+                                    return addLanguage(script, language, scriptOffset + offset);
+                                });
+    }
+
+    Damage addDefault(ScriptBuilder& script, std::uint64_t offset) {
+        const TagSet* features = nullptr;
+        if (const auto damage = languageSystem(offset, features)) return damage;
+        if (!features) return nullptr;
+        if (!script.defaults) script.defaults.emplace();
+        return append(*script.defaults, *features);
+    }
+
+    Damage addLanguage(ScriptBuilder& script, const Tag& language, std::uint64_t offset) {
+        const TagSet* features = nullptr;
+        if (const auto damage = languageSystem(offset, features)) return damage;
+        if (!features) return nullptr;
+        script.languages.push_back({language, {}});
+        return append(script.languages.back().features, *features);
     }
 
     // The features of the language system at `offset` into `features`

@@ -326,41 +326,6 @@ Bytes rawGsubFont(const Bytes& gsub) {
     return FontWriter().table("GSUB", gsub).table("GPOS", layoutTable(marksLayout())).build();
 }
 
-// One script whose `systems` language systems start at every other byte of
-// a run of 0x7F, each saying it has 32,639 feature indices.
-Bytes overlappingSystems(std::size_t systems, std::size_t run) {
-    Bytes table;
-    for (int field : {1, 0, 10, 0, 0}) putU16(table, static_cast<std::uint16_t>(field));  // no feature list
-    putU16(table, 1);
-    table.insert(table.end(), {'l', 'a', 't', 'n'});
-    putU16(table, 8);
-    putU16(table, 0);
-    putU16(table, static_cast<std::uint16_t>(systems));
-    for (std::size_t k = 0; k < systems; ++k) {
-        const auto name = std::to_string(1000 + k);
-        table.insert(table.end(), name.begin(), name.end());
-        putU16(table, static_cast<std::uint16_t>(4 + 6 * systems + 2 * k));
-    }
-    table.resize(table.size() + run, 0x7F);
-    return table;
-}
-
-// `count` scripts sharing one Script table whose `count` languages share
-// one LangSys of `count` features.
-LayoutParts multiplyingShares(int count) {
-    LayoutParts gsub;
-    LangSysParts system;
-    for (int k = 0; k < count; ++k) {
-        gsub.features.push_back("f" + std::to_string(100 + k));
-        system.featureIndices.push_back(static_cast<std::uint16_t>(k));
-    }
-    ScriptParts script{"s100", std::nullopt, {{"l100", system}}};
-    for (int k = 1; k < count; ++k) script.languages.push_back({"l" + std::to_string(100 + k), {}, 0});
-    gsub.scripts.push_back(script);
-    for (int k = 1; k < count; ++k) gsub.scripts.push_back({"s" + std::to_string(100 + k), {}, {}, 0});
-    return gsub;
-}
-
 std::map<std::string, Bytes> layoutSeeds() {
     std::map<std::string, Bytes> seeds;
     const auto three = threeLayoutScripts();
@@ -415,8 +380,8 @@ std::map<std::string, Bytes> layoutSeeds() {
     lying.declaredScriptCount = 0xFFFF;
     lying.declaredFeatureCount = 0xFFFF;
     seeds["counts-65535.ttf"] = layoutFont(lying);
-    seeds["overlapping-systems.ttf"] = rawGsubFont(overlappingSystems(500, 4000));
-    seeds["sharing-multiplies.ttf"] = rawGsubFont(layoutTable(multiplyingShares(60)));
+    seeds["overlapping-systems.ttf"] = rawGsubFont(overlappingLanguageSystems(500, 4000));
+    seeds["sharing-multiplies.ttf"] = rawGsubFont(layoutTable(sharedAtEveryLevel(60)));
     return seeds;
 }
 

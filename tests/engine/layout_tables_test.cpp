@@ -441,20 +441,7 @@ TEST(LayoutTablesWork, OverlappingLanguageSystemsCostNoMoreThanTheTableAllows) {
     // One script, 5,000 language systems at every other byte of a run of
     // 0x7F: each says it has 32,639 feature indices, reaching the end of the
     // table. Read each in turn, that is some 75 million indices.
-    constexpr std::size_t kSystems = 5000, kRun = 35000;
-    Bytes table;
-    for (int field : {1, 0, 10, 0, 0}) putU16(table, static_cast<std::uint16_t>(field));  // no feature list
-    putU16(table, 1);
-    table.insert(table.end(), {'l', 'a', 't', 'n'});
-    putU16(table, 8);  // the Script table, right after the ScriptList's record
-    putU16(table, 0);  // no default
-    putU16(table, static_cast<std::uint16_t>(kSystems));
-    for (std::size_t k = 0; k < kSystems; ++k) {
-        const auto name = std::to_string(1000 + k);
-        table.insert(table.end(), name.begin(), name.end());
-        putU16(table, static_cast<std::uint16_t>(4 + 6 * kSystems + 2 * k));
-    }
-    table.resize(table.size() + kRun, 0x7F);
+    const auto table = overlappingLanguageSystems(5000, 35000);
     const auto font = FontWriter().table("GSUB", table).build();
     CountingSource source(font);
     const auto gsub = fontfile::parseLayoutTables(source, 0).gsub;
@@ -468,26 +455,13 @@ TEST(LayoutTablesWork, OverlappingLanguageSystemsCostNoMoreThanTheTableAllows) {
 TEST(LayoutTablesWork, SharingThatMultipliesTheResultPastTheTableIsDamage) {
     // 300 scripts share a Script table whose 300 languages share a LangSys
     // of 300 features: 27 million tags to hand out from 7 KiB.
-    const auto sharing = [](int count) {
-        LayoutParts gsub;
-        LangSysParts system;
-        for (int k = 0; k < count; ++k) {
-            gsub.features.push_back("f" + std::to_string(100 + k));
-            system.featureIndices.push_back(static_cast<std::uint16_t>(k));
-        }
-        ScriptParts script{"s100", std::nullopt, {{"l100", system}}};
-        for (int k = 1; k < count; ++k) script.languages.push_back({"l" + std::to_string(100 + k), {}, 0});
-        gsub.scripts.push_back(script);
-        for (int k = 1; k < count; ++k) gsub.scripts.push_back({"s" + std::to_string(100 + k), {}, {}, 0});
-        return gsub;
-    };
-    const auto tooMuch = layoutTable(sharing(300));
+    const auto tooMuch = layoutTable(sharedAtEveryLevel(300));
     const auto gsub = parse(FontWriter().table("GSUB", tooMuch).build()).gsub;
     EXPECT_EQ(gsub.outcome, Outcome::damaged);
     EXPECT_LE(gsub.work, workBound(tooMuch.size()) + 300);
 
     // At a size fonts have, the same sharing is read.
-    const auto read = parse(FontWriter().table("GSUB", layoutTable(sharing(20))).build()).gsub;
+    const auto read = parse(FontWriter().table("GSUB", layoutTable(sharedAtEveryLevel(20))).build()).gsub;
     ASSERT_EQ(read.outcome, Outcome::read);
     ASSERT_EQ(read.scripts.size(), 20u);
     EXPECT_EQ(read.scripts[19].languages.size(), 20u);

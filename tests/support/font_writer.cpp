@@ -276,6 +276,37 @@ Bytes layoutTable(const LayoutParts& parts) {
     return out;
 }
 
+Bytes overlappingLanguageSystems(std::size_t systems, std::size_t run) {
+    Bytes table;
+    for (int field : {1, 0, 10, 0, 0}) putU16(table, static_cast<std::uint16_t>(field));  // no feature list
+    putU16(table, 1);
+    table.insert(table.end(), {'l', 'a', 't', 'n'});
+    putU16(table, 8);
+    putU16(table, 0);
+    putU16(table, static_cast<std::uint16_t>(systems));
+    for (std::size_t k = 0; k < systems; ++k) {
+        const auto name = std::to_string(1000 + k);
+        table.insert(table.end(), name.begin(), name.end());
+        putU16(table, static_cast<std::uint16_t>(4 + 6 * systems + 2 * k));
+    }
+    table.resize(table.size() + run, 0x7F);
+    return table;
+}
+
+LayoutParts sharedAtEveryLevel(int count) {
+    LayoutParts gsub;
+    LangSysParts system;
+    for (int k = 0; k < count; ++k) {
+        gsub.features.push_back("f" + std::to_string(100 + k));
+        system.featureIndices.push_back(static_cast<std::uint16_t>(k));
+    }
+    ScriptParts script{"s100", std::nullopt, {{"l100", system}}};
+    for (int k = 1; k < count; ++k) script.languages.push_back({"l" + std::to_string(100 + k), {}, 0});
+    gsub.scripts.push_back(script);
+    for (int k = 1; k < count; ++k) gsub.scripts.push_back({"s" + std::to_string(100 + k), {}, {}, 0});
+    return gsub;
+}
+
 FontWriter& FontWriter::table(const std::string& tag, Bytes data) {
     tables_.push_back({tag, std::move(data), std::nullopt});
     return *this;

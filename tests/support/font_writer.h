@@ -143,6 +143,15 @@ struct LayoutParts {
 
 Bytes layoutTable(const LayoutParts& parts);
 
+// Tables made to cost far more than their bytes, as hostile files do:
+// one script whose `systems` language systems start at every other byte of
+// a run of `run` bytes 0x7F, each saying it has 32,639 feature indices (no
+// feature list) ...
+Bytes overlappingLanguageSystems(std::size_t systems, std::size_t run);
+// ... and `count` scripts sharing one Script table whose `count` languages
+// share one LangSys of `count` features, "f100" on.
+LayoutParts sharedAtEveryLevel(int count);
+
 // Where a layout table's header fields are, for tests that make them lie.
 inline constexpr std::size_t kLayoutScriptListAt = 4;
 inline constexpr std::size_t kLayoutFeatureListAt = 6;
