@@ -44,11 +44,13 @@ struct LayoutScript {
     std::span<const Tag> featuresFor(const Tag& language) const;
 };
 
-// The work a table may cost: this many steps, and as many again for each
-// of its bytes that exist. A step is a record or a feature index looked at,
-// or a tag put into the result; an honest table takes a few per byte at the
-// most, since each structure is read once however many records point at it.
-inline constexpr std::size_t kLayoutWorkFloor = std::size_t{1} << 16;
+// The work a table may cost: kLayoutWorkFloor steps, and kLayoutWorkPerByte
+// more for each of its bytes that exist. A step is a record or a feature
+// index looked at, or a tag put into the result. Each structure is read once
+// however many records point at it, so real tables take far less: the 572
+// GSUB and GPOS tables of the DejaVu, Liberation, Noto and WenQuanYi
+// packages take at most 2,575 steps, and 0.26 a byte.
+inline constexpr std::size_t kLayoutWorkFloor = std::size_t{1} << 14;
 inline constexpr std::size_t kLayoutWorkPerByte = 8;
 
 struct LayoutTable {

@@ -48,9 +48,12 @@ struct Model {
     std::size_t tableSize = 0;  // the bytes the table has
 };
 
-// The naive reading gives up past this many steps: a table made to take
-// more is left to the reader's own bound.
-constexpr std::size_t kModelSteps = 4'000'000;
+// The naive reading gives up past as many steps as the reader may take
+// for the table: a table made to take more is left to the reader's own
+// bound, which a naive reading would reach slowly.
+std::size_t stepsFor(std::size_t tableSize) {
+    return fontfile::kLayoutWorkFloor + fontfile::kLayoutWorkPerByte * tableSize;
+}
 
 // The bytes of a table, by their offset in it.
 class NaiveTable {
@@ -82,7 +85,7 @@ private:
 
 class NaiveReader {
 public:
-    explicit NaiveReader(const NaiveTable& table) : table_(table) {}
+    NaiveReader(const NaiveTable& table, std::size_t steps) : table_(table), maxSteps_(steps) {}
 
     // False when it gave up; `damaged` when the header or a list is not there.
     bool read(Model& model) {
@@ -101,7 +104,7 @@ public:
         }
         model.outcome = LayoutTable::Outcome::read;
         if (*scriptList != 0) readScripts(*scriptList, model.scripts);
-        return steps_ <= kModelSteps;
+        return steps_ <= maxSteps_;
     }
 
 private:
@@ -115,7 +118,7 @@ private:
 
     void readScripts(std::uint64_t list, ModelScripts& scripts) {
         const auto count = *table_.u16(list);
-        for (std::size_t k = 0; k < table_.whole(list + 2, count, 6) && steps_ <= kModelSteps; ++k) {
+        for (std::size_t k = 0; k < table_.whole(list + 2, count, 6) && steps_ <= maxSteps_; ++k) {
             ++steps_;
             const auto record = list + 2 + 6 * k;
             const auto offset = *table_.u16(record + 4);
@@ -130,7 +133,7 @@ private:
                 }
             }
             const auto languages = *table_.u16(script + 2);
-            for (std::size_t l = 0; l < table_.whole(script + 4, languages, 6) && steps_ <= kModelSteps; ++l) {
+            for (std::size_t l = 0; l < table_.whole(script + 4, languages, 6) && steps_ <= maxSteps_; ++l) {
                 ++steps_;
                 const auto languageRecord = script + 4 + 6 * l;
                 const auto languageOffset = *table_.u16(languageRecord + 4);
@@ -153,11 +156,12 @@ private:
         const auto count = *table_.u16(at + 4);
         const auto whole = table_.whole(at + 6, count, 2);
         steps_ += whole + 1;
-        for (std::size_t k = 0; k < whole && steps_ <= kModelSteps; ++k) reach(*table_.u16(at + 6 + 2 * k));
+        for (std::size_t k = 0; k < whole && steps_ <= maxSteps_; ++k) reach(*table_.u16(at + 6 + 2 * k));
         return features;
     }
 
     const NaiveTable& table_;
+    const std::size_t maxSteps_;
     std::vector<Tag> features_;
     std::size_t steps_ = 0;
 };
@@ -184,7 +188,7 @@ std::optional<Model> naiveLayout(std::span<const std::uint8_t> input, std::uint6
         const auto bytes = input.subspan(start, std::min<std::size_t>(length, input.size() - start));
         model.tableSize = bytes.size();
         NaiveTable table(bytes);
-        if (!NaiveReader(table).read(model)) return std::nullopt;
+        if (!NaiveReader(table, stepsFor(bytes.size())).read(model)) return std::nullopt;
         return model;
     }
     return model;
@@ -253,8 +257,7 @@ void checkTable(const LayoutTable& table, std::span<const std::uint8_t> input, s
     FUZZ_CHECK(tags <= table.work || table.outcome != Outcome::read);
 
     const auto model = naiveLayout(input, directory, tag);
-    const auto bound =
-        fontfile::kLayoutWorkFloor + fontfile::kLayoutWorkPerByte * (model ? model->tableSize : input.size());
+    const auto bound = stepsFor(model ? model->tableSize : input.size());
     FUZZ_CHECK(table.work <= bound + 0xFFFF);  // one structure past the bound at most
     if (!model) return;
     if (isTooMuchWork(table.damage)) {
