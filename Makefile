@@ -48,6 +48,10 @@ HOMEPAGE ?= https://example.invalid/meldrove
 dist: export SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null)
 FUZZ_SEED_FONTS ?= /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf \
   /usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf /usr/share/fonts/truetype/wqy/wqy-microhei.ttc
+# Fonts with Indic and Arabic layout tables, for the layout target's seeds
+# alone, where fonts-noto-core is installed.
+FUZZ_LAYOUT_SEED_FONTS ?= $(wildcard /usr/share/fonts/truetype/noto/NotoSansDevanagari-Regular.ttf \
+  /usr/share/fonts/truetype/noto/NotoSansArabic-Regular.ttf)
 
 deps:
 	@scripts/install-deps
@@ -95,7 +99,7 @@ fuzz-coverage: deps
 fuzz-seeds: deps
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan -j2 --target fuzz_make_seeds
-	build/asan/fuzz/fuzz_make_seeds fuzz/corpus $(FUZZ_SEED_FONTS)
+	build/asan/fuzz/fuzz_make_seeds fuzz/corpus $(FUZZ_SEED_FONTS) $(if $(FUZZ_LAYOUT_SEED_FONTS),--layout $(FUZZ_LAYOUT_SEED_FONTS))
 
 clean:
 	rm -rf build

@@ -31,4 +31,18 @@ std::size_t TableWindow::readAt(std::uint64_t position, std::span<std::uint8_t> 
     return count;
 }
 
+std::vector<std::uint8_t> readUpTo(ByteSource& source, std::uint64_t position, std::uint32_t length,
+                                   std::size_t firstChunk) {
+    std::vector<std::uint8_t> bytes;
+    std::size_t wanted = std::min<std::size_t>(length, std::max<std::size_t>(firstChunk, 1));
+    for (;;) {
+        const auto had = bytes.size();
+        bytes.resize(wanted);
+        const auto got = source.readAt(position + had, std::span(bytes).subspan(had));
+        bytes.resize(had + got);
+        if (bytes.size() < wanted || wanted == length) return bytes;
+        wanted = std::min<std::size_t>(length, 2 * wanted);
+    }
+}
+
 }  // namespace fontfile

@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -53,6 +54,13 @@ private:
     std::array<std::uint8_t, kTableWindowSize> bytes_;  // only the first held_ are looked at
     std::size_t held_ = 0;
 };
+
+// The `length` bytes at `position`, or as many of them as the source holds,
+// read `firstChunk` bytes at first and then in doubling steps only while the
+// source keeps delivering: a length that lies costs at most about twice the
+// bytes that are there.
+std::vector<std::uint8_t> readUpTo(ByteSource& source, std::uint64_t position, std::uint32_t length,
+                                   std::size_t firstChunk);
 
 class MemorySource final : public ByteSource {
 public:

@@ -52,21 +52,6 @@ constexpr const char* kSegmentArraysCutOff = "the format 4 cmap subtable's segme
 
 using Damage = const char*;  // null: none
 
-// The `length` bytes at `position`, or as many of them as the source holds.
-std::vector<std::uint8_t> readUpTo(ByteSource& source, std::uint64_t position, std::uint32_t length,
-                                   std::size_t firstChunk = kFirstSubtableRead) {
-    std::vector<std::uint8_t> bytes;
-    std::size_t wanted = std::min<std::size_t>(length, firstChunk);
-    for (;;) {
-        const auto had = bytes.size();
-        bytes.resize(wanted);
-        const auto got = source.readAt(position + had, std::span(bytes).subspan(had));
-        bytes.resize(had + got);
-        if (bytes.size() < wanted || wanted == length) return bytes;
-        wanted = std::min<std::size_t>(length, 2 * wanted);
-    }
-}
-
 // Mapped code points gathered as runs; each one that touches the run before
 // extends it, and finish() puts the runs in order.
 class RunBuilder {
@@ -241,7 +226,7 @@ void readSubtable(TableWindow& source, std::uint64_t position, CharacterMap& map
     // when the table's first bytes hold it.
     const auto held = source.heldFrom(position).size();
     const std::size_t first = held >= kLongHeaderSize ? held : kSubtableOpeningRead;
-    auto bytes = readUpTo(source, position, static_cast<std::uint32_t>(first));
+    auto bytes = readUpTo(source, position, static_cast<std::uint32_t>(first), kFirstSubtableRead);
     BigEndianReader header(bytes);
     std::uint16_t format = 0;
     if (!header.u16(format)) {
@@ -292,12 +277,12 @@ struct EncodingChoice {
 // The choice among the encoding records of the cmap table at `tableOffset`
 // that are whole; nothing when the table's header is cut off.
 std::optional<EncodingChoice> chooseEncodings(TableWindow& source, std::uint32_t tableOffset) {
-    const auto header = readUpTo(source, tableOffset, kCmapHeaderSize);
+    const auto header = readUpTo(source, tableOffset, kCmapHeaderSize, kFirstSubtableRead);
     BigEndianReader headerFields(header);
     std::uint16_t numTables = 0;
     if (!headerFields.skip(2) || !headerFields.u16(numTables)) return std::nullopt;
     const auto records = readUpTo(source, std::uint64_t{tableOffset} + kCmapHeaderSize,
-                                  static_cast<std::uint32_t>(kEncodingRecordSize * numTables));
+                                  static_cast<std::uint32_t>(kEncodingRecordSize * numTables), kFirstSubtableRead);
     BigEndianReader fields(records);
     std::array<std::optional<EncodingRecord>, kPreferredEncodings.size()> firstOfKind;
     EncodingChoice choice;

@@ -39,7 +39,7 @@ std::optional<std::uint16_t> decodeNumTables(std::span<const std::uint8_t> bytes
 
 std::optional<TableRecord> decodeTableRecord(std::span<const std::uint8_t> bytes) {
     return decodeStructure<TableRecord>(bytes, [](BigEndianReader& r, TableRecord& t) {
-        return r.tag(t.tag) && r.skip(4) && r.u32(t.offset) && r.skip(4);  // tag, checkSum, offset, length
+        return r.tag(t.tag) && r.skip(4) && r.u32(t.offset) && r.u32(t.length);  // tag, checkSum, offset, length
     });
 }
 
@@ -84,9 +84,11 @@ TableScan scanTableDirectory(ByteSource& source, std::uint64_t directoryPosition
     const int records = std::min<int>(*numTables, kMaxTableRecords);
     for (int i = 0; i < records; ++i) {
         const auto record = tableRecordBytes(read, i);
-        if (record.empty()) return {TableScan::Outcome::shortRecord, 0, i};
+        if (record.empty()) return {TableScan::Outcome::shortRecord, 0, i, 0};
         if (!hasTag(record, wanted)) continue;  // only the record wanted is decoded
-        if (const auto found = decodeTableRecord(record)) return {TableScan::Outcome::found, found->offset, i};
+        if (const auto found = decodeTableRecord(record)) {
+            return {TableScan::Outcome::found, found->offset, i, found->length};
+        }
     }
     return {};
 }

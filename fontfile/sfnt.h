@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "fontfile/byte_source.h"
@@ -37,7 +38,21 @@ inline constexpr std::uint16_t kFullNameId = 4;
 // The most of a Windows name's UTF-16BE string that is kept: 512 code units.
 inline constexpr std::size_t kMaxWindowsNameSize = 1024;
 
+// A four-byte tag as the font holds it, trailing blanks included ("lao ").
+// Ordered by its bytes, which is the order of the ScriptList and FeatureList.
 using Tag = std::array<std::uint8_t, 4>;
+
+// The tag of a four-character literal: tagOf("dev2").
+constexpr Tag tagOf(const char (&text)[5]) {
+    return {static_cast<std::uint8_t>(text[0]), static_cast<std::uint8_t>(text[1]), static_cast<std::uint8_t>(text[2]),
+            static_cast<std::uint8_t>(text[3])};
+}
+
+// The four bytes of a tag as characters, exactly as the font holds them:
+// any byte may stand there, so a caller that prints one makes it safe for a
+// terminal first.
+inline std::string tagText(const Tag& tag) { return std::string(tag.begin(), tag.end()); }
+
 inline constexpr Tag kOs2Tag{'O', 'S', '/', '2'};
 inline constexpr Tag kNameTag{'n', 'a', 'm', 'e'};
 inline constexpr Tag kCmapTag{'c', 'm', 'a', 'p'};
@@ -117,6 +132,7 @@ inline bool BigEndianReader::seek(std::size_t position) {
 struct TableRecord {
     Tag tag{};
     std::uint32_t offset = 0;  // from the start of the file
+    std::uint32_t length = 0;  // as the record says, whatever the file holds
 };
 
 struct NameHeader {
@@ -141,6 +157,7 @@ struct TableScan {
     Outcome outcome = Outcome::notFound;
     std::uint32_t offset = 0;
     int recordIndex = 0;
+    std::uint32_t length = 0;  // the found record's, as it says
 };
 
 // Scans the table directory at `directoryPosition` for `wanted`. A directory

@@ -2,13 +2,17 @@
 // writer, one for each kind of structure and damage the readers know, and
 // small copies of real fonts given on the command line.
 //
-//   fuzz_make_seeds CORPUS [FONT.ttf|FONT.ttc ...]
+//   fuzz_make_seeds CORPUS [FONT.ttf|FONT.ttc ...] [--layout FONT.ttf|FONT.ttc ...]
 //
 // A real font is cut down to what the readers look at: its header and table
 // directories as they are, its OS/2 tables, and its name tables with every
 // record kept and each string cut to 40 bytes; every other table is left
 // out (its record points at offset 0), except the cmap tables, kept whole in
-// the character map target's copy. Tables that members share stay shared.
+// the character map target's copy. The layout target's copy keeps only the
+// GSUB and GPOS tables, each up to its lookup list, with its length. Tables
+// that members share stay shared.
+//
+// Fonts named after --layout make seeds of the layout target only.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +21,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "font_writer.h"
@@ -71,9 +76,28 @@ Bytes cutNameTable(const Bytes& font, std::size_t table) {
     return out;
 }
 
-// The real font cut down to its directories, OS/2 and name tables, and its
-// cmap tables when `keepCmap`.
-Bytes cutDown(const Bytes& font, bool keepCmap = false) {
+// What a cut-down font keeps besides its directories.
+enum class Kept {
+    os2AndNames,
+    os2NamesAndCmap,
+    layout,  // GSUB and GPOS up to their lookup lists, each record with the length kept
+};
+
+bool isLayoutTag(const Bytes& tag) { return tag == Bytes{'G', 'S', 'U', 'B'} || tag == Bytes{'G', 'P', 'O', 'S'}; }
+
+// A layout table's header and lists: its bytes up to the lookup list when
+// the lists come before it (as they do in most fonts), else all of them.
+Bytes layoutLists(const Bytes& font, std::size_t offset, std::size_t length) {
+    const std::size_t lookups = u16(font, offset + 8);
+    const auto lists = std::max<std::size_t>(u16(font, offset + 4), u16(font, offset + 6));
+    const auto kept = lookups > lists ? std::min(lookups, length) : length;
+    if (offset + kept > font.size()) throw std::runtime_error("not a font: a table past the end");
+    return Bytes(font.begin() + static_cast<std::ptrdiff_t>(offset),
+                 font.begin() + static_cast<std::ptrdiff_t>(offset + kept));
+}
+
+// The real font cut down to its directories and the tables `kept` names.
+Bytes cutDown(const Bytes& font, Kept kept = Kept::os2AndNames) {
     std::vector<std::size_t> directories{0};
     std::size_t headerSize = 0;
     if (font.size() >= 12 && std::equal(font.begin(), font.begin() + 4, "ttcf")) {
@@ -85,6 +109,7 @@ Bytes cutDown(const Bytes& font, bool keepCmap = false) {
     // Header and directories at their places, then the kept tables.
     Bytes out(font.begin(), font.begin() + static_cast<std::ptrdiff_t>(headerSize));
     std::map<std::uint32_t, std::uint32_t> moved;                   // old table offset -> new
+    std::map<std::uint32_t, std::uint32_t> keptSizes;               // old table offset -> bytes kept
     std::vector<std::pair<std::size_t, std::size_t>> recordsToFix;  // record position in out, directory in font
     for (auto& directory : directories) {
         const auto tables = u16(font, directory + 4);
@@ -100,24 +125,29 @@ Bytes cutDown(const Bytes& font, bool keepCmap = false) {
     for (const auto& [inOut, inFont] : recordsToFix) {
         const Bytes tag(font.begin() + static_cast<std::ptrdiff_t>(inFont),
                         font.begin() + static_cast<std::ptrdiff_t>(inFont + 4));
-        const bool os2 = tag == Bytes{'O', 'S', '/', '2'}, name = tag == Bytes{'n', 'a', 'm', 'e'};
-        const bool cmap = keepCmap && tag == Bytes{'c', 'm', 'a', 'p'};
+        const bool layoutOnly = kept == Kept::layout;
+        const bool os2 = !layoutOnly && tag == Bytes{'O', 'S', '/', '2'};
+        const bool name = !layoutOnly && tag == Bytes{'n', 'a', 'm', 'e'};
+        const bool cmap = kept == Kept::os2NamesAndCmap && tag == Bytes{'c', 'm', 'a', 'p'};
+        const bool layout = layoutOnly && isLayoutTag(tag);
         const auto offset = u32(font, inFont + 8);
-        if (!os2 && !name && !cmap) {
+        if (!os2 && !name && !cmap && !layout) {
             setU32(out, inOut + 8, 0);
             continue;
         }
         if (!moved.count(offset)) {
             moved[offset] = static_cast<std::uint32_t>(out.size());
-            const auto kept = cmap ? u32(font, inFont + 12) : std::min<std::uint32_t>(u32(font, inFont + 12), 96);
-            if (offset + std::size_t{kept} > font.size()) throw std::runtime_error("not a font: a table past the end");
-            Bytes table = name
-                              ? cutNameTable(font, offset)
-                              : Bytes(font.begin() + offset, font.begin() + offset + static_cast<std::ptrdiff_t>(kept));
+            const auto size = cmap ? u32(font, inFont + 12) : std::min<std::uint32_t>(u32(font, inFont + 12), 96);
+            if (offset + std::size_t{size} > font.size()) throw std::runtime_error("not a font: a table past the end");
+            Bytes table = name ? cutNameTable(font, offset)
+                          : layout
+                              ? layoutLists(font, offset, u32(font, inFont + 12))
+                              : Bytes(font.begin() + offset, font.begin() + offset + static_cast<std::ptrdiff_t>(size));
             out.insert(out.end(), table.begin(), table.end());
+            keptSizes[offset] = static_cast<std::uint32_t>(table.size());
         }
         setU32(out, inOut + 8, moved[offset]);
-        setU32(out, inOut + 12, 0);  // lengths are not examined
+        setU32(out, inOut + 12, layout ? keptSizes[offset] : 0);  // only the layout reader examines lengths
     }
     return out;
 }
@@ -284,6 +314,96 @@ std::map<std::string, Bytes> cmapSeeds() {
     return seeds;
 }
 
+// ---- Layout tables ----------------------------------------------------------
+
+LayoutParts threeLayoutScripts() {
+    LayoutParts gsub;
+    gsub.features = {"ccmp", "liga", "locl", "isol", "init", "fina", "medi", "rlig", "liga"};
+    gsub.scripts = {{"DFLT", LangSysParts{{0}}, {}},
+                    {"arab", LangSysParts{{0, 3, 4, 5, 6}, 7}, {{"URD ", {{3, 4, 5, 6, 2}, 7}}, {"SND ", {}, 0}}},
+                    {"latn", LangSysParts{{0, 1, 8}}, {{"TRK ", {{2, 1}}}, {"ROM ", {{2}}}}}};
+    return gsub;
+}
+
+LayoutParts marksLayout() {
+    LayoutParts gpos;
+    gpos.features = {"kern", "mark", "mkmk"};
+    gpos.scripts = {{"DFLT", LangSysParts{{0}}, {}}, {"latn", LangSysParts{{0, 1, 2}}, {}, std::nullopt}};
+    return gpos;
+}
+
+Bytes layoutFont(const LayoutParts& gsub, const LayoutParts& gpos = marksLayout()) {
+    return FontWriter()
+        .table("OS/2", os2Table(kRanges))
+        .table("GSUB", layoutTable(gsub))
+        .table("GPOS", layoutTable(gpos))
+        .build();
+}
+
+// A GSUB table raw, followed by a GPOS table.
+Bytes rawGsubFont(const Bytes& gsub) {
+    return FontWriter().table("GSUB", gsub).table("GPOS", layoutTable(marksLayout())).build();
+}
+
+std::map<std::string, Bytes> layoutSeeds() {
+    std::map<std::string, Bytes> seeds;
+    const auto three = threeLayoutScripts();
+    seeds["three-scripts.ttf"] = layoutFont(three);
+    auto gpos11 = marksLayout();
+    gpos11.minorVersion = 1;
+    seeds["gpos-version-1-1.ttf"] = layoutFont(three, gpos11);
+    auto outside = three;
+    outside.scripts[2].defaultSystem = LangSysParts{{1, 9, 0xFFFE, 0xFFFF}, 40};
+    outside.declaredFeatureCount = 4;
+    seeds["indices-outside.ttf"] = layoutFont(outside);
+    auto shared = three;
+    shared.scripts[1].languages[1].sameAs = 0;
+    shared.scripts[2].sameAs = 0;
+    seeds["shared-tables.ttf"] = layoutFont(shared);
+    auto repeated = three;
+    repeated.scripts.push_back({"latn", LangSysParts{{7}}, {{"TRK ", {{5}}}, {"TRK ", {{6}}}}});
+    seeds["repeated-tags.ttf"] = layoutFont(repeated);
+    auto nulls = three;
+    nulls.scripts[0].offset = 0;
+    nulls.scripts[1].languages[0].offset = 0;
+    nulls.scripts[2].defaultSystem.reset();
+    seeds["null-offsets.ttf"] = layoutFont(nulls);
+    auto noLists = three;
+    noLists.featureListOffset = 0;
+    seeds["no-feature-list.ttf"] = layoutFont(noLists);
+    auto lookupsFirst = three;
+    lookupsFirst.lookupListFirst = true;
+    lookupsFirst.lookupListSize = 5000;  // the lists past the table's first 4 KiB
+    seeds["lookups-first.ttf"] = layoutFont(lookupsFirst);
+    auto lookupsAfter = three;
+    lookupsAfter.lookupListSize = 1000;
+    lookupsAfter.featureListFirst = true;
+    seeds["lookups-after.ttf"] = layoutFont(lookupsAfter);
+    seeds["member-at-300.ttc"] =
+        atPosition(300, FontWriter().table("GSUB", layoutTable(three)).table("GPOS", layoutTable(marksLayout())));
+
+    // Damage, each kind alone.
+    const auto table = layoutTable(three);
+    seeds["directory-cut-off.ttf"] = truncated(layoutFont(three), 12 + 16 + 10);
+    seeds["header-cut-off.ttf"] = rawGsubFont(truncated(table, 9));
+    seeds["version-2.ttf"] = rawGsubFont(patched16(table, 0, 2));
+    seeds["script-list-outside.ttf"] = rawGsubFont(patched16(table, kLayoutScriptListAt, 0xFFF0));
+    seeds["feature-list-outside.ttf"] = rawGsubFont(patched16(table, kLayoutFeatureListAt, 0xFFF0));
+    auto lengthShort = rawGsubFont(table);
+    setU32(lengthShort, 12 + 12, static_cast<std::uint32_t>(table.size() - 5));  // the GSUB record's length
+    seeds["length-short.ttf"] = lengthShort;
+    auto lying = three;
+    lying.featureListFirst = true;
+    lying.scripts[2].defaultSystem->declaredCount = 0xFFFF;
+    lying.scripts[2].declaredLanguageCount = 0xFFFF;
+    lying.declaredScriptCount = 0xFFFF;
+    lying.declaredFeatureCount = 0xFFFF;
+    seeds["counts-65535.ttf"] = layoutFont(lying);
+    seeds["overlapping-systems.ttf"] = rawGsubFont(overlappingLanguageSystems(500, 4000));
+    seeds["sharing-multiplies.ttf"] = rawGsubFont(layoutTable(sharedAtEveryLevel(60)));
+    return seeds;
+}
+
 // An inventory input: entries of a kind byte and content, cut by the separator.
 Bytes folderInput(const std::vector<std::pair<std::uint8_t, Bytes>>& entries) {
     Bytes out;
@@ -344,7 +464,7 @@ std::map<std::string, Bytes> inventorySeeds(const std::map<std::string, Bytes>& 
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s CORPUS [FONT.ttf|FONT.ttc ...]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s CORPUS [FONT.ttf|FONT.ttc ...] [--layout FONT.ttf|FONT.ttc ...]\n", argv[0]);
         return 2;
     }
     try {
@@ -352,23 +472,35 @@ int main(int argc, char** argv) {
         auto singles = singleFontSeeds();
         auto collections = collectionSeeds();
         auto cmaps = cmapSeeds();
+        auto layouts = layoutSeeds();
+        bool layoutOnly = false;
         for (int a = 2; a < argc; ++a) {
+            if (std::string_view(argv[a]) == "--layout") {
+                layoutOnly = true;
+                continue;
+            }
             const fs::path font = argv[a];
             const auto file = readFile(font);
-            const auto bytes = cutDown(file);
-            const bool collection = bytes.size() >= 4 && std::equal(bytes.begin(), bytes.begin() + 4, "ttcf");
+            const bool collection = file.size() >= 4 && std::equal(file.begin(), file.begin() + 4, "ttcf");
             const auto name = "real-" + font.filename().string();
-            (collection ? collections : singles)[name] = bytes;
-            auto withCmap = cutDown(file, true);
-            // The position the character map target reads besides 0: the first member's directory.
-            if (collection) std::copy_n(withCmap.begin() + 14, 2, withCmap.begin());
+            // The position the character map and layout targets read besides
+            // 0: the first member's directory.
+            const auto firstMemberAtZero = [&](Bytes bytes) {
+                if (collection) std::copy_n(bytes.begin() + 14, 2, bytes.begin());
+                return bytes;
+            };
+            layouts[name] = firstMemberAtZero(cutDown(file, Kept::layout));
+            if (layoutOnly) continue;
+            (collection ? collections : singles)[name] = cutDown(file);
+            const auto withCmap = firstMemberAtZero(cutDown(file, Kept::os2NamesAndCmap));
             if (withCmap.size() <= kLargestCmapSeed) cmaps[name] = withCmap;
         }
         auto folders = inventorySeeds(singles, collections);
         for (const auto& [target, seeds] : {std::pair{"single_font", &singles},
                                             {"collection", &collections},
                                             {"inventory", &folders},
-                                            {"cmap", &cmaps}}) {
+                                            {"cmap", &cmaps},
+                                            {"layout", &layouts}}) {
             for (const auto& [name, bytes] : *seeds) writeFile(corpus / target / name, bytes);
             std::printf("%s: %zu seeds\n", target, seeds->size());
         }

@@ -1,6 +1,6 @@
 // Small helpers shared by the inventory, matching and platform tests: font
-// files of a few kinds, the search order of a folder, the text of the
-// inventory's name slots, and a scoped working folder.
+// files of a few kinds and the packaged ones, the search order of a folder,
+// the text of the inventory's name slots, and a scoped working folder.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +21,16 @@ namespace enginetest {
 using testfonts::Bytes;
 using testfonts::Ranges;
 using testfonts::TempFolder;
+
+// The font file at `path` as this process reaches it (under Wine the Linux
+// root is drive Z); nothing when it is not installed.
+inline std::optional<std::filesystem::path> installed(const char* path) {
+    for (const auto& candidate : {std::filesystem::path(path), std::filesystem::path(std::string("Z:") + path)}) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(candidate, error)) return candidate;
+    }
+    return std::nullopt;
+}
 
 inline Bytes fontFile(const Ranges& ranges, const std::string& fullName) {
     return testfonts::simpleFont(ranges, fullName).build();

@@ -19,6 +19,7 @@
 
 namespace {
 
+using enginetest::installed;
 using enginetest::TempFolder;
 using inventory::FontInventory;
 using inventory::slotText;
@@ -26,15 +27,6 @@ using Lines = std::vector<std::string>;
 
 constexpr const char* kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 constexpr const char* kMicroHei = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc";
-
-// The file as this process reaches it: under Wine the Linux root is drive Z.
-std::optional<std::filesystem::path> installed(const char* path) {
-    for (const auto& candidate : {std::filesystem::path(path), std::filesystem::path(std::string("Z:") + path)}) {
-        std::error_code error;
-        if (std::filesystem::is_regular_file(candidate, error)) return candidate;
-    }
-    return std::nullopt;
-}
 
 std::vector<std::int32_t> bitsOf(const std::vector<std::string>& blocks) {
     std::vector<std::int32_t> bits;

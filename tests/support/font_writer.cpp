@@ -28,6 +28,10 @@ void setU32(Bytes& out, std::size_t at, std::uint32_t value) {
     setU16(out, at + 2, static_cast<std::uint16_t>(value));
 }
 
+std::uint16_t getU16(const Bytes& in, std::size_t at) {
+    return static_cast<std::uint16_t>(std::uint32_t{in.at(at)} << 8 | in.at(at + 1));
+}
+
 Bytes os2Table(const Ranges& ranges, std::size_t length) {
     Bytes table(42, 0xEE);
     table[0] = 0;
@@ -157,6 +161,151 @@ Bytes cmapFormat10(std::uint32_t startCharCode, const std::vector<std::uint16_t>
 
 Bytes cmapFormat12(const std::vector<CmapGroup>& groups) { return groupsFormat(12, groups); }
 Bytes cmapFormat13(const std::vector<CmapGroup>& groups) { return groupsFormat(13, groups); }
+
+namespace {
+
+void putTag(Bytes& out, const std::string& tag) {
+    if (tag.size() != 4) throw std::invalid_argument("a tag has four characters: \"" + tag + "\"");
+    out.insert(out.end(), tag.begin(), tag.end());
+}
+
+// An offset of 16 bits, which a test's table must not outgrow.
+std::uint16_t offset16(std::size_t offset) {
+    if (offset > 0xFFFF) throw std::length_error("a layout table offset past 65535");
+    return static_cast<std::uint16_t>(offset);
+}
+
+void append(Bytes& out, const Bytes& more) { out.insert(out.end(), more.begin(), more.end()); }
+
+Bytes langSysTable(const LangSysParts& system) {
+    Bytes out;
+    putU16(out, 0);  // lookupOrderOffset
+    putU16(out, system.requiredFeature);
+    putU16(out, system.declaredCount.value_or(static_cast<std::uint16_t>(system.featureIndices.size())));
+    for (auto index : system.featureIndices) putU16(out, index);
+    return out;
+}
+
+Bytes scriptTable(const ScriptParts& script) {
+    const auto languages = script.languages.size();
+    Bytes out, systems;
+    const std::size_t systemsAt = 4 + 6 * languages;
+    const auto place = [&](const LangSysParts& system) {
+        const auto at = offset16(systemsAt + systems.size());
+        append(systems, langSysTable(system));
+        return at;
+    };
+    putU16(out, script.defaultSystem ? place(*script.defaultSystem) : std::uint16_t{0});
+    putU16(out, script.declaredLanguageCount.value_or(static_cast<std::uint16_t>(languages)));
+    std::vector<std::uint16_t> placed;
+    for (const auto& language : script.languages) {
+        placed.push_back(language.sameAs ? placed.at(*language.sameAs) : place(language.system));
+        putTag(out, language.tag);
+        putU16(out, language.offset.value_or(placed.back()));
+    }
+    append(out, systems);
+    return out;
+}
+
+Bytes scriptList(const LayoutParts& parts) {
+    Bytes out, scripts;
+    const auto count = parts.scripts.size();
+    putU16(out, parts.declaredScriptCount.value_or(static_cast<std::uint16_t>(count)));
+    std::vector<std::uint16_t> placed;
+    for (const auto& script : parts.scripts) {
+        if (script.sameAs) {
+            placed.push_back(placed.at(*script.sameAs));
+        } else {
+            placed.push_back(offset16(2 + 6 * count + scripts.size()));
+            append(scripts, scriptTable(script));
+        }
+        putTag(out, script.tag);
+        putU16(out, script.offset.value_or(placed.back()));
+    }
+    append(out, scripts);
+    return out;
+}
+
+Bytes featureList(const LayoutParts& parts) {
+    Bytes out;
+    const auto count = parts.features.size();
+    putU16(out, parts.declaredFeatureCount.value_or(static_cast<std::uint16_t>(count)));
+    for (std::size_t k = 0; k < count; ++k) {
+        putTag(out, parts.features[k]);
+        putU16(out, offset16(2 + 6 * count + 4 * k));
+    }
+    for (std::size_t k = 0; k < count; ++k) putU32(out, 0);  // featureParamsOffset, lookupIndexCount
+    return out;
+}
+
+Bytes lookupList(std::size_t size) {
+    Bytes out;
+    putU16(out, 1);  // lookupCount
+    putU16(out, 4);  // its offset
+    putU16(out, 1);  // lookupType
+    putU16(out, 0);  // lookupFlag
+    putU16(out, 0);  // subTableCount
+    out.resize(std::max(size, out.size()), 0xEE);
+    return out;
+}
+
+}  // namespace
+
+Bytes layoutTable(const LayoutParts& parts) {
+    const std::size_t headerSize = parts.minorVersion >= 1 ? 14 : 10;
+    const auto lookups = parts.lookupListSize ? lookupList(parts.lookupListSize) : Bytes{};
+    const auto scripts = scriptList(parts);
+    const auto features = featureList(parts);
+    const std::size_t listsAt = headerSize + (parts.lookupListFirst ? lookups.size() : 0);
+    const std::size_t lookupsAt = parts.lookupListFirst ? headerSize : listsAt + scripts.size() + features.size();
+    const auto& first = parts.featureListFirst ? features : scripts;
+    const auto& second = parts.featureListFirst ? scripts : features;
+    const auto scriptsAt = offset16(parts.featureListFirst ? listsAt + features.size() : listsAt);
+    const auto featuresAt = offset16(parts.featureListFirst ? listsAt : listsAt + scripts.size());
+    Bytes out;
+    putU16(out, parts.majorVersion);
+    putU16(out, parts.minorVersion);
+    putU16(out, parts.scriptListOffset.value_or(scriptsAt));
+    putU16(out, parts.featureListOffset.value_or(featuresAt));
+    putU16(out, lookups.empty() ? std::uint16_t{0} : offset16(lookupsAt));
+    if (headerSize == 14) putU32(out, 0);  // featureVariationsOffset
+    if (parts.lookupListFirst) append(out, lookups);
+    append(out, first);
+    append(out, second);
+    if (!parts.lookupListFirst) append(out, lookups);
+    return out;
+}
+
+Bytes overlappingLanguageSystems(std::size_t systems, std::size_t run) {
+    Bytes table;
+    for (int field : {1, 0, 10, 0, 0}) putU16(table, static_cast<std::uint16_t>(field));  // no feature list
+    putU16(table, 1);
+    table.insert(table.end(), {'l', 'a', 't', 'n'});
+    putU16(table, 8);
+    putU16(table, 0);
+    putU16(table, static_cast<std::uint16_t>(systems));
+    for (std::size_t k = 0; k < systems; ++k) {
+        const auto name = std::to_string(1000 + k);
+        table.insert(table.end(), name.begin(), name.end());
+        putU16(table, static_cast<std::uint16_t>(4 + 6 * systems + 2 * k));
+    }
+    table.resize(table.size() + run, 0x7F);
+    return table;
+}
+
+LayoutParts sharedAtEveryLevel(int count) {
+    LayoutParts gsub;
+    LangSysParts system;
+    for (int k = 0; k < count; ++k) {
+        gsub.features.push_back("f" + std::to_string(100 + k));
+        system.featureIndices.push_back(static_cast<std::uint16_t>(k));
+    }
+    ScriptParts script{"s100", std::nullopt, {{"l100", system}}};
+    for (int k = 1; k < count; ++k) script.languages.push_back({"l" + std::to_string(100 + k), {}, 0});
+    gsub.scripts.push_back(script);
+    for (int k = 1; k < count; ++k) gsub.scripts.push_back({"s" + std::to_string(100 + k), {}, {}, 0});
+    return gsub;
+}
 
 FontWriter& FontWriter::table(const std::string& tag, Bytes data) {
     tables_.push_back({tag, std::move(data), std::nullopt});

@@ -20,6 +20,8 @@ void putU32(Bytes& out, std::uint32_t value);
 // structure lie.
 void setU16(Bytes& out, std::size_t at, std::uint16_t value);
 void setU32(Bytes& out, std::size_t at, std::uint32_t value);
+// The field at `at`, which must be inside `in`: how tests find a structure.
+std::uint16_t getU16(const Bytes& in, std::size_t at);
 
 // An OS/2 table of `length` bytes (86: version 1, 78: version 0) whose range
 // words hold `ranges`; every other byte is 0xEE so that stray reads show.
@@ -88,6 +90,72 @@ inline std::size_t format4IdRangeOffsetAt(std::size_t segCount, std::size_t segm
 // ... and those of formats 10, 12 and 13.
 inline constexpr std::size_t kLongFormatLengthAt = 4;
 inline constexpr std::size_t kLongFormatCountAt = 12;  // numGroups; numChars of format 10 is at 16
+
+// ---- Layout tables (GSUB, GPOS) -------------------------------------------
+
+inline constexpr std::uint16_t kNoRequiredFeature = 0xFFFF;
+
+struct LangSysParts {
+    std::vector<std::uint16_t> featureIndices;
+    std::uint16_t requiredFeature = kNoRequiredFeature;
+    std::optional<std::uint16_t> declaredCount;  // featureIndexCount written as given
+};
+
+struct LanguageParts {
+    std::string tag;
+    LangSysParts system;
+    // The index of an earlier language of the same script whose LangSys
+    // this record points at; then `system` is not written.
+    std::optional<std::size_t> sameAs;
+    std::optional<std::uint16_t> offset;  // from the Script table, written as given
+};
+
+struct ScriptParts {
+    std::string tag;
+    std::optional<LangSysParts> defaultSystem;
+    std::vector<LanguageParts> languages;
+    // The index of an earlier script whose Script table this record points
+    // at; then nothing of this one but its tag is written.
+    std::optional<std::size_t> sameAs;
+    std::optional<std::uint16_t> offset;  // from the ScriptList, written as given
+    std::optional<std::uint16_t> declaredLanguageCount;
+};
+
+// A GSUB or GPOS table: the header, then the ScriptList with each Script
+// table followed by its LangSys tables (the default one first), then the
+// FeatureList with an empty feature table for each tag (the two lists the
+// other way round with `featureListFirst`). A lookup list of
+// `lookupListSize` bytes, one lookup padded with 0xEE, goes after them, or
+// between the header and them with `lookupListFirst`.
+struct LayoutParts {
+    std::vector<ScriptParts> scripts;
+    std::vector<std::string> features;  // the FeatureList's tags, by feature index
+    std::uint16_t majorVersion = 1;
+    std::uint16_t minorVersion = 0;  // 1 adds a featureVariationsOffset of 0
+    std::size_t lookupListSize = 0;  // 0: no lookup list, its offset 0
+    bool lookupListFirst = false;
+    bool featureListFirst = false;
+    std::optional<std::uint16_t> declaredScriptCount;
+    std::optional<std::uint16_t> declaredFeatureCount;
+    std::optional<std::uint16_t> scriptListOffset;  // written as given
+    std::optional<std::uint16_t> featureListOffset;
+};
+
+Bytes layoutTable(const LayoutParts& parts);
+
+// Tables made to cost far more than their bytes, as hostile files do:
+// one script whose `systems` language systems start at every other byte of
+// a run of `run` bytes 0x7F, each saying it has 32,639 feature indices (no
+// feature list) ...
+Bytes overlappingLanguageSystems(std::size_t systems, std::size_t run);
+// ... and `count` scripts sharing one Script table whose `count` languages
+// share one LangSys of `count` features, "f100" on.
+LayoutParts sharedAtEveryLevel(int count);
+
+// Where a layout table's header fields are, for tests that make them lie.
+inline constexpr std::size_t kLayoutScriptListAt = 4;
+inline constexpr std::size_t kLayoutFeatureListAt = 6;
+inline constexpr std::size_t kLayoutLookupListAt = 8;
 
 // One table directory and its tables. Tables are laid out after the
 // directory in the order added; table offsets count from the start of the
