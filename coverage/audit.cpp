@@ -1,8 +1,12 @@
 #include "coverage/audit.h"
 
+#include <algorithm>
+
 #include "coverage/bit_meanings.h"
+#include "coverage/character_properties.h"
 #include "coverage/coverage_rows.h"
 #include "coverage/face_coverage.h"
+#include "coverage/shaping.h"
 
 namespace coverage {
 
@@ -37,6 +41,44 @@ Finding versionFinding(std::int32_t bit, std::uint16_t version, const BitMeaning
     return {FindingKind::changed, bit, block, versionText + ": " + std::string(meaning.name)};
 }
 
+// For each row, what its characters need of a layout when most of them are
+// of a script that needs shaping; nothing for the others.
+const std::vector<std::optional<ShapingNeeds>>& shapedRows() {
+    static const auto needs = [] {
+        std::vector<std::optional<ShapingNeeds>> table;
+        for (const auto& row : coverageRows()) {
+            std::vector<std::uint32_t> count(scriptNames().size());
+            for (const auto& run : row.assigned) {
+                for (auto c = run.first;; ++c) {
+                    ++count[scriptIndex(c)];
+                    if (c == run.last) break;
+                }
+            }
+            const auto most = std::size_t(std::max_element(count.begin(), count.end()) - count.begin());
+            const auto scripts = shapingScripts();
+            const auto script = std::find_if(scripts.begin(), scripts.end(),
+                                             [&](const ShapingScript& s) { return s.script == scriptNames()[most]; });
+            const bool shaped =
+                script != scripts.end() && script->needsShaping() && atLeastPercent(count[most], row.assignedCount, 50);
+            table.push_back(shaped ? std::optional(shapingNeedsOf(row.assigned)) : std::nullopt);
+        }
+        return table;
+    }();
+    return needs;
+}
+
+std::optional<Finding> shapingFinding(const inventory::CatalogFace& face, std::size_t rowIndex, std::uint32_t count) {
+    const auto& needs = shapedRows()[rowIndex];
+    const auto& row = coverageRows()[rowIndex];
+    if (!face.layout || !needs || !atLeastPercent(count, row.assignedCount, kShapedPercent)) return std::nullopt;
+    const auto missing = undeclaredFeatures(*needs, *face.layout);
+    if (missing.empty()) return std::nullopt;
+    std::string names;
+    for (const auto& feature : missing) names += (names.empty() ? "" : ",") + featureName(feature);
+    return Finding{FindingKind::shaping, row.rangeBit, std::string(row.name),
+                   std::to_string(count) + "/" + std::to_string(row.assignedCount) + " covered; undeclared " + names};
+}
+
 }  // namespace
 
 std::string_view findingName(FindingKind kind) {
@@ -49,6 +91,8 @@ std::string_view findingName(FindingKind kind) {
             return "reserved";
         case FindingKind::changed:
             return "changed";
+        case FindingKind::shaping:
+            return "shaping";
     }
     return "";
 }
@@ -69,6 +113,7 @@ std::vector<Finding> auditFace(const inventory::CatalogFace& face) {
             findings.push_back({set ? FindingKind::sparse : FindingKind::undeclared, bit, std::string(row.name),
                                 std::to_string(count) + "/" + std::to_string(row.assignedCount) + " covered"});
         }
+        if (auto shaping = shapingFinding(face, *meaning.row, count)) findings.push_back(std::move(*shaping));
     }
     return findings;
 }

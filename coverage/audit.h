@@ -16,16 +16,19 @@ enum class FindingKind {
     undeclared,  // a bit clear whose block the character map covers as a font that sets it would
     reserved,    // a bit set that the font's OS/2 version reserves
     changed,     // a bit set that the font's OS/2 version gives another meaning
+    shaping,     // a block of a script that needs shaping, covered at least half, without the layout it needs
 };
 
-// "sparse", "undeclared", "reserved" or "changed".
+// "sparse", "undeclared", "reserved", "changed" or "shaping".
 std::string_view findingName(FindingKind kind);
 
 struct Finding {
     FindingKind kind = FindingKind::sparse;
     std::int32_t bit = 0;
     std::string block;   // the coverage row's name; for reserved and changed the block list's, or empty
-    std::string detail;  // "<covered>/<total> covered", or what the version says of the bit
+    // "<covered>/<total> covered", what the version says of the bit, or for
+    // shaping "<covered>/<total> covered; undeclared <script>:<feature>,...".
+    std::string detail;
 };
 
 // A declared block covered below this percentage is sparse; an undeclared
@@ -33,9 +36,13 @@ struct Finding {
 // point declares (bit 57) is sparse with none covered, undeclared with one.
 inline constexpr std::uint32_t kSparsePercent = 10;
 inline constexpr std::uint32_t kUndeclaredPercent = 50;
+// A block of a script that needs shaping, covered at least this much, is one
+// the font is meant to set: its layout must declare what the script needs.
+inline constexpr std::uint32_t kShapedPercent = 50;
 
 // The findings of one face, by ascending bit. A face without an OS/2 table
-// has no bits to check, and no findings.
+// has no bits to check, and no findings. Shaping is checked only for a face
+// whose layout tables were read.
 std::vector<Finding> auditFace(const inventory::CatalogFace& face);
 
 }  // namespace coverage

@@ -114,6 +114,19 @@ bool atLeastPercent(std::uint32_t part, std::uint32_t whole, std::uint32_t perce
     return std::uint64_t{part} * 100 >= std::uint64_t{whole} * percent;
 }
 
+std::vector<CodePointRange> requestedCodePoints(const CoverageRequest& request) {
+    std::vector<CodePointRange> runs(request.codePoints.begin(), request.codePoints.end());
+    for (const auto index : request.rows) {
+        const auto assigned = coverageRows()[index].assigned;
+        runs.insert(runs.end(), assigned.begin(), assigned.end());
+    }
+    for (const auto index : request.languages) {
+        const auto required = languages()[index].requirement(request.level).required;
+        runs.insert(runs.end(), required.begin(), required.end());
+    }
+    return fontfile::sortedAndMerged(std::move(runs));
+}
+
 FaceCoverage measureFace(const CoverageRequest& request, const inventory::CatalogFace& face) {
     const auto covered = coveredBy(face);
     FaceCoverage measured;
@@ -148,6 +161,13 @@ FaceCoverage measureFace(const CoverageRequest& request, const inventory::Catalo
     if (request.supportedLanguages) measured.supportedLanguages = supportedLanguagesOf(request, covered);
 
     if (request.everyTouchedRow) addTouchedRows(request, face, covered, measured);
+    bool shapingDeclared = true;
+    if (request.shaping) {
+        // A face whose tables were not read, or were damaged, declares nothing.
+        static const fontfile::LayoutTables kNoLayout;
+        measured.undeclaredShaping = undeclaredFeatures(*request.shaping, face.layout ? *face.layout : kNoLayout);
+        shapingDeclared = !request.shapingRequired || measured.undeclaredShaping->empty();
+    }
 
     const bool withinNear = request.near && measured.missing <= *request.near;
     bool near = false;
@@ -164,7 +184,8 @@ FaceCoverage measureFace(const CoverageRequest& request, const inventory::Catalo
             near = !measured.listed && declaredAll && withinNear;
             break;
     }
-    if (request.near) measured.near = near;
+    measured.listed = measured.listed && shapingDeclared;
+    if (request.near) measured.near = near && shapingDeclared;
     return measured;
 }
 

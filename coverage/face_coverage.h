@@ -6,11 +6,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
 
 #include "coverage/languages.h"
+#include "coverage/shaping.h"
 #include "fontfile/code_points.h"
 #include "inventory/font_catalog.h"
 
@@ -42,9 +44,16 @@ struct CoverageRequest {
     DecomposedForms decomposed = DecomposedForms::notCounted;
     // Also tell every language the face supports.
     bool supportedLanguages = false;
+    // When shaping is asked about: what the characters asked for need of a
+    // face's layout (shapingNeedsOf(requestedCodePoints(...))), and whether
+    // only the faces that declare all of it are listed.
+    std::shared_ptr<const ShapingNeeds> shaping;
+    bool shapingRequired = false;
 
     // Whether anything asked for needs each face's character map.
     bool needsCharacterMaps() const;
+    // Whether each face's GSUB and GPOS must be read.
+    bool needsLayoutTables() const { return shaping != nullptr; }
     // Whether blocks, languages or code points were asked for.
     bool measuresAnything() const { return !rows.empty() || !languages.empty() || !codePoints.empty(); }
 };
@@ -87,6 +96,9 @@ struct FaceCoverage {
     std::uint32_t missing = 0;                    // over the blocks, languages and code points together
     // When asked: every language the face supports, by index in languages().
     std::optional<std::vector<std::size_t>> supportedLanguages;
+    // When shaping was asked about: what the face's layout does not declare
+    // of what the characters asked for need; empty when it declares it all.
+    std::optional<std::vector<MissingFeature>> undeclaredShaping;
     bool listed = false;  // a match
     // When near misses were asked for: whether the face is one, not a match
     // but within the request's near count.
@@ -104,6 +116,10 @@ bool declares(const inventory::CatalogFace& face, std::int32_t bit);
 
 // `part` is at least `percent` percent of `whole`.
 bool atLeastPercent(std::uint32_t part, std::uint32_t whole, std::uint32_t percent);
+
+// Every code point a request asks for: its rows' assigned ones, its
+// languages' required ones at its level and its code points; sorted, merged.
+std::vector<fontfile::CodePointRange> requestedCodePoints(const CoverageRequest& request);
 
 FaceCoverage measureFace(const CoverageRequest& request, const inventory::CatalogFace& face);
 

@@ -35,6 +35,28 @@ std::uint32_t countCommon(std::span<const CodePointRange> a, std::span<const Cod
     return common;
 }
 
+std::vector<CodePointRange> withoutCodePoints(std::span<const CodePointRange> from,
+                                              std::span<const CodePointRange> taken) {
+    std::vector<CodePointRange> left;
+    auto next = taken.begin();
+    for (auto run : from) {
+        while (next != taken.end() && next->last < run.first) ++next;
+        auto cut = next;
+        bool emptied = false;
+        while (cut != taken.end() && cut->first <= run.last) {
+            if (cut->first > run.first) left.push_back({run.first, static_cast<char32_t>(cut->first - 1)});
+            if (cut->last >= run.last) {
+                emptied = true;
+                break;
+            }
+            run.first = cut->last + 1;
+            ++cut;
+        }
+        if (!emptied) left.push_back(run);
+    }
+    return left;
+}
+
 MissingCodePoints findMissing(std::span<const CodePointRange> wanted, std::span<const CodePointRange> present,
                               std::span<char32_t> firstMissing) {
     MissingCodePoints missing;

@@ -32,6 +32,11 @@ std::vector<CodePointRange> sortedAndMerged(std::vector<CodePointRange> runs);
 // How many code points `a` and `b` have in common.
 std::uint32_t countCommon(std::span<const CodePointRange> a, std::span<const CodePointRange> b);
 
+// The code points of `from` that are not in `taken`; both sorted and merged,
+// and so is the result.
+std::vector<CodePointRange> withoutCodePoints(std::span<const CodePointRange> from,
+                                              std::span<const CodePointRange> taken);
+
 struct MissingCodePoints {
     std::size_t listed = 0;   // how many were written to the front of `firstMissing`
     std::uint32_t total = 0;  // all the code points missing, listed or not

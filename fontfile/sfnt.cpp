@@ -18,6 +18,16 @@ std::uint16_t os2VersionOf(const Os2Prefix& prefix) {
     return version;
 }
 
+Os2Style styleOf(const Os2Prefix& prefix) {
+    Os2Style style;
+    std::uint16_t selection = 0;
+    BigEndianReader reader(prefix);  // the prefix always holds both fields
+    if (reader.seek(kWeightClassOffset)) reader.u16(style.weightClass);
+    if (reader.seek(kFsSelectionOffset)) reader.u16(selection);
+    style.italic = (selection & kFsSelectionItalic) != 0;
+    return style;
+}
+
 namespace {
 
 // Decodes the fields of a structure from bytes that were read whole;

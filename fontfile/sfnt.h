@@ -23,6 +23,9 @@ inline constexpr int kMaxTableRecords = 40;
 inline constexpr std::size_t kTableDirectorySize = kOffsetTableSize + kTableRecordSize * kMaxTableRecords;
 inline constexpr std::size_t kOs2PrefixSize = 86;  // a version-1 OS/2 table
 inline constexpr std::size_t kUnicodeRangeOffset = 42;
+inline constexpr std::size_t kWeightClassOffset = 4;   // usWeightClass
+inline constexpr std::size_t kFsSelectionOffset = 62;  // fsSelection
+inline constexpr std::uint16_t kFsSelectionItalic = 1u << 0;
 inline constexpr std::size_t kNameHeaderSize = 6;
 inline constexpr std::size_t kNameRecordSize = 12;
 inline constexpr std::size_t kNameSlotSize = 100;         // 99 bytes and a zero
@@ -73,6 +76,14 @@ using UnicodeRangeSet = std::array<std::uint32_t, 4>;
 UnicodeRangeSet rangesOf(const Os2Prefix& prefix);
 // The version of an OS/2 prefix (its first two bytes, big-endian).
 std::uint16_t os2VersionOf(const Os2Prefix& prefix);
+
+// The style an OS/2 prefix declares: its weight class (400 regular, 700
+// bold) and whether fsSelection marks it italic.
+struct Os2Style {
+    std::uint16_t weightClass = 0;
+    bool italic = false;
+};
+Os2Style styleOf(const Os2Prefix& prefix);
 
 // Reads big-endian fields from bytes that were read whole. Every read checks
 // its bounds first; a failed read yields false and moves nothing.

@@ -195,7 +195,18 @@ struct DirectoryData {
     bool hasMacName = false;
     std::shared_ptr<const std::vector<std::uint8_t>> windowsName;
     std::shared_ptr<const fontfile::CharacterMap> characterMap;
+    std::shared_ptr<const fontfile::LayoutTables> layout;
+    fontfile::Os2Style style;
+    std::vector<std::string> layoutDamage;  // one note for each damaged table
 };
+
+// A damaged layout table is told, then read as one the font does not have.
+void setAsideDamage(fontfile::LayoutTable& table, std::string_view name, std::vector<std::string>& damage) {
+    if (table.outcome != fontfile::LayoutTable::Outcome::damaged) return;
+    damage.push_back("its " + std::string(name) + " table is damaged (" + (table.damage ? table.damage : "unreadable") +
+                     "); read as absent");
+    table = fontfile::LayoutTable{};
+}
 
 class CatalogReader {
 public:
@@ -312,7 +323,10 @@ private:
         fontfile::Os2Prefix prefix{};
         const auto os2 = fontfile::parseOs2PrefixAt(source, position, prefix);
         data.os2CutOff = os2 == Outcome::shortRecord;
-        if (os2 == Outcome::found) data.os2Version = fontfile::os2VersionOf(prefix);
+        if (os2 == Outcome::found) {
+            data.os2Version = fontfile::os2VersionOf(prefix);
+            data.style = fontfile::styleOf(prefix);
+        }
         data.ranges = fontfile::rangesOf(prefix);
         fontfile::WindowsName windowsName;
         const auto name = fontfile::parseFullNameAt(source, position, data.macName, &data.hasMacName,
@@ -325,6 +339,12 @@ private:
             data.characterMap =
                 std::make_shared<const fontfile::CharacterMap>(fontfile::parseCharacterMap(source, position));
         }
+        if (request_.layoutTables) {
+            auto layout = fontfile::parseLayoutTables(source, position);
+            setAsideDamage(layout.gsub, "GSUB", data.layoutDamage);
+            setAsideDamage(layout.gpos, "GPOS", data.layoutDamage);
+            data.layout = std::make_shared<const fontfile::LayoutTables>(std::move(layout));
+        }
         return data;
     }
 
@@ -336,7 +356,9 @@ private:
                 .macName = data.macName,
                 .hasMacName = data.hasMacName,
                 .windowsName = data.windowsName,
-                .characterMap = data.characterMap};
+                .characterMap = data.characterMap,
+                .layout = data.layout,
+                .style = data.style};
     }
 
     // The notes of one directory, once for all the `members` that name it.
@@ -353,6 +375,7 @@ private:
         }
         if (!data.hasNameTable)
             note(NoteKind::noNameTable, path, member, "has no name table; listed without a name" + others);
+        for (const auto& damage : data.layoutDamage) note(NoteKind::damagedLayout, path, member, damage + others);
     }
 
     const CatalogRequest& request_;

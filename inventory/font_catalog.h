@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "fontfile/character_map.h"
+#include "fontfile/layout_tables.h"
 #include "fontfile/sfnt.h"
 #include "platform/platform.h"
 
@@ -66,6 +67,7 @@ struct CatalogRequest {
     bool everyCollectionFile = false;  // every collection file found, not only the first 50
     bool windowsNames = false;
     bool characterMaps = false;
+    bool layoutTables = false;  // GSUB and GPOS: the scripts and features they declare
 };
 
 struct CatalogFile {
@@ -90,6 +92,9 @@ struct CatalogFace {
     bool hasMacName = false;
     std::shared_ptr<const std::vector<std::uint8_t>> windowsName;  // UTF-16BE, when asked for and found
     std::shared_ptr<const fontfile::CharacterMap> characterMap;    // for every face, when asked for
+    // When asked for; a damaged table (noted) reads as one that is absent.
+    std::shared_ptr<const fontfile::LayoutTables> layout;
+    fontfile::Os2Style style;  // from the OS/2 table; weight 0 without one
 };
 
 // Where a note about a source that holds no font points in the request.
@@ -112,6 +117,7 @@ struct CatalogNote {
         directoryCutOff,   // a face whose table directory is cut off before its name record: left out
         os2CutOff,         // a face whose table directory is cut off before its OS/2 record: no range bits
         noNameTable,       // a face without a name table: listed without a name
+        damagedLayout,     // a GSUB or GPOS table whose layout cannot be known: read as absent
     };
     Kind kind = Kind::unreadableFile;
     std::string path;                     // the file or folder, in the catalog's encoding

@@ -57,13 +57,27 @@ int writeAnswers(const std::vector<query::FaceAnswer>& answers, const query::Pre
             findings = findings || !answer.findings->empty();
             shown.json ? query::writeFindingsJson(answer, out) : query::writeFindingsText(answer, out);
         } else if (shown.json) {
-            query::writeFaceJson(answer, out);
+            query::writeFaceJson(answer, shown.layout, out);
         } else {
-            query::writeFaceText(answer, {.coverageFields = shown.coverageFields}, out);
+            query::writeFaceText(answer, {.coverageFields = shown.coverageFields, .layout = shown.layout}, out);
         }
     }
     if (shown.audit) return findings ? kNothingListed : kListed;
     return answers.empty() ? kNothingListed : kListed;
+}
+
+// A cover, and whether it found a face to list.
+int writeCover(const inventory::FontCatalog& catalog, const QueryOptions& options, const query::Naming& naming,
+               query::Output& out) {
+    const auto listed = options.request.missingListed.value_or(query::kDefaultMissingListed);
+    const auto cover = query::answerCover(catalog, options.request, naming, listed);
+    const auto& shown = options.shown;
+    if (shown.json) {
+        query::writeCoverJson(cover, shown.layout, out);
+    } else {
+        query::writeCoverText(cover, {.coverageFields = shown.coverageFields, .layout = shown.layout}, out);
+    }
+    return cover.faces.empty() ? kNothingListed : kListed;
 }
 
 int programsAnswer(const QueryOptions& options, query::Output& out) {
@@ -89,12 +103,14 @@ int answer(const QueryOptions& options, query::Output& out) {
                                  .everyMember = options.sources.allMembers,
                                  .everyCollectionFile = options.sources.allMembers,
                                  .windowsNames = options.shown.names != query::NameChoice::mac || options.shown.json,
-                                 .characterMaps = options.needsCharacterMaps()});
+                                 .characterMaps = options.needsCharacterMaps(),
+                                 .layoutTables = options.needsLayoutTables()});
     for (const auto& note : catalog.notes) {
         if (const auto line = query::noteLine(note, sources); !line.empty()) query::writeDiagnostic(line);
     }
     for (const auto& note : query::damageNotes(catalog)) query::writeDiagnostic(note);
     const query::Naming naming{.names = options.shown.names, .fullPaths = sources.namesByPath()};
+    if (options.shown.cover) return finished(out, writeCover(catalog, options, naming, out));
     const auto answers = query::answerFaces(catalog, options.request, naming, options.shown.audit);
     return finished(out, writeAnswers(answers, options.shown, out));
 }

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "coverage/audit.h"
+#include "coverage/cover.h"
 #include "coverage/coverage_rows.h"
 #include "inventory/font_inventory.h"
 #include "query/text.h"
@@ -64,6 +65,7 @@ FaceAnswer answerOf(const FontCatalog& catalog, const CatalogFace& face, coverag
     nameFace(face, naming.names, answer);
     lineOf(catalog, file, naming, answer);
     answer.characterMap = face.characterMap;
+    answer.layout = face.layout;
     answer.coverage = std::move(measured);
     return answer;
 }
@@ -92,6 +94,48 @@ std::vector<FaceAnswer> answerFaces(const FontCatalog& catalog, const coverage::
     ordered.reserve(chosen.size());
     for (const auto at : selection::listBoxOrder(lines)) ordered.push_back(std::move(chosen[at]));
     return ordered;
+}
+
+namespace {
+
+coverage::CoverCandidate candidateOf(const CatalogFace& face, const coverage::CoverageRequest& request,
+                                     NameChoice names) {
+    coverage::CoverCandidate candidate;
+    const auto covered = coverage::coveredBy(face);
+    if (request.shaping) {
+        static const fontfile::LayoutTables kNoLayout;
+        const auto unusable = coverage::unusableCodePoints(*request.shaping, face.layout ? *face.layout : kNoLayout);
+        candidate.usable = fontfile::withoutCodePoints(covered, unusable);
+    } else {
+        candidate.usable.assign(covered.begin(), covered.end());
+    }
+    FaceAnswer named;
+    nameFace(face, names, named);
+    candidate.name = named.name;
+    candidate.family = coverage::familyOf(named.name);
+    candidate.regular = face.style.weightClass == 400 && !face.style.italic;
+    return candidate;
+}
+
+}  // namespace
+
+CoverAnswer answerCover(const FontCatalog& catalog, const coverage::CoverageRequest& request, const Naming& naming,
+                        std::size_t listed) {
+    const auto wanted = coverage::requestedCodePoints(request);
+    std::vector<coverage::CoverCandidate> candidates;
+    candidates.reserve(catalog.faces.size());
+    for (const auto& face : catalog.faces) candidates.push_back(candidateOf(face, request, naming.names));
+    const auto cover = coverage::greedyCover(wanted, candidates);
+    CoverAnswer answer;
+    for (const auto& step : cover.steps) {
+        const auto& face = catalog.faces[step.candidate];
+        answer.faces.push_back(answerOf(catalog, face, coverage::measureFace(request, face), naming));
+        answer.faces.back().adds = step.adds;
+    }
+    answer.uncovered = cover.uncoveredCount;
+    answer.firstUncovered.resize(std::min<std::size_t>(listed, cover.uncoveredCount));
+    answer.firstUncovered.resize(fontfile::findMissing(cover.uncovered, {}, answer.firstUncovered).listed);
+    return answer;
 }
 
 void writeProgramsAnswer(const std::vector<std::size_t>& rows, const std::string& folder, Output& out) {

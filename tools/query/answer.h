@@ -52,6 +52,18 @@ struct FaceAnswer {
     coverage::FaceCoverage coverage;
     // What its bits get wrong, when an audit was asked for.
     std::optional<std::vector<coverage::Finding>> findings;
+    // What its GSUB and GPOS declare, when they were read; shared with the
+    // catalog's faces of its table directory.
+    std::shared_ptr<const fontfile::LayoutTables> layout;
+    // In a cover: the code points it adds to those picked before it.
+    std::optional<std::uint32_t> adds;
+};
+
+// A small set of faces that together cover what was asked for.
+struct CoverAnswer {
+    std::vector<FaceAnswer> faces;  // in the order picked, each with what it adds
+    std::vector<char32_t> firstUncovered;
+    std::uint32_t uncovered = 0;  // what no face read covers
 };
 
 // The answer for every listed face of `catalog`: the faces that match
@@ -59,6 +71,13 @@ struct FaceAnswer {
 // order of their lines; each with its findings when `audit` is asked.
 std::vector<FaceAnswer> answerFaces(const inventory::FontCatalog& catalog, const coverage::CoverageRequest& request,
                                     const Naming& naming, bool audit);
+
+// The faces of `catalog` that together cover every code point `request`
+// asks for, picked greedily (coverage/cover.h); with shaping asked about, a
+// face counts only for the scripts whose needs its layout declares. The
+// first `listed` code points no face covers come with the answer.
+CoverAnswer answerCover(const inventory::FontCatalog& catalog, const coverage::CoverageRequest& request,
+                        const Naming& naming, std::size_t listed);
 
 // The Windows program's own answer over `folder`, through its inventory and
 // matching: the lines of the faces that declare every row of `rows`, in its

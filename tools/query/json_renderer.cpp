@@ -45,6 +45,49 @@ JsonObject subtableObject(std::uint16_t platformID, std::uint16_t encodingID, st
     return object;
 }
 
+// A layout tag as JSON gives it: four characters, padding kept ("lao "),
+// any byte but printable ASCII as \xNN.
+std::string tagString(const fontfile::Tag& tag) {
+    std::string text;
+    for (const auto byte : tag) {
+        if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
+            text += static_cast<char>(byte);
+        } else {
+            constexpr char kHex[] = "0123456789ABCDEF";
+            text += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
+        }
+    }
+    return text;
+}
+
+JsonObject layoutTableObject(const fontfile::LayoutTable& table) {
+    JsonObject object;
+    for (const auto& script : table.scripts) {
+        std::vector<std::string> features;
+        for (const auto& feature : script.features) features.push_back(tagString(feature));
+        object.key(tagString(script.script)).value(features);
+    }
+    return object;
+}
+
+JsonObject layoutObject(const std::shared_ptr<const fontfile::LayoutTables>& layout) {
+    static const fontfile::LayoutTables kNoLayout;
+    const auto& tables = layout ? *layout : kNoLayout;
+    JsonObject object;
+    object.key("GSUB").value(layoutTableObject(tables.gsub));
+    object.key("GPOS").value(layoutTableObject(tables.gpos));
+    return object;
+}
+
+JsonObject shapingObject(const std::vector<coverage::MissingFeature>& missing) {
+    std::vector<std::string> names;
+    for (const auto& feature : missing) names.push_back(coverage::featureName(feature));
+    JsonObject object;
+    object.key("declared").value(missing.empty());
+    object.key("missing").value(names);
+    return object;
+}
+
 }  // namespace
 
 JsonObject faceObject(const FaceAnswer& answer) {
@@ -67,8 +110,9 @@ JsonObject faceObject(const FaceAnswer& answer) {
     return object;
 }
 
-void writeFaceJson(const FaceAnswer& answer, Output& out) {
+void writeFaceJson(const FaceAnswer& answer, bool layout, Output& out) {
     auto object = faceObject(answer);
+    if (layout) object.key("layout").value(layoutObject(answer.layout));
     if (answer.characterMap) {
         const auto& measured = answer.coverage;
         const auto& map = *answer.characterMap;
@@ -108,8 +152,20 @@ void writeFaceJson(const FaceAnswer& answer, Output& out) {
                 tags.push_back(coverage::languages()[language].tag);
             object.key("supported_languages").value(tags);
         }
+        if (measured.undeclaredShaping) object.key("shaping").value(shapingObject(*measured.undeclaredShaping));
     }
+    if (answer.adds) object.key("adds").value(*answer.adds);
     out.line(object.str(), TextEncoding::utf8);
+}
+
+void writeCoverJson(const CoverAnswer& cover, bool layout, Output& out) {
+    for (const auto& face : cover.faces) writeFaceJson(face, layout, out);
+    JsonObject uncovered;
+    uncovered.key("count").value(cover.uncovered);
+    uncovered.key("missing").value(cover.firstUncovered);
+    JsonObject line;
+    line.key("not_covered").value(uncovered);
+    out.line(line.str(), TextEncoding::utf8);
 }
 
 void writeFindingsJson(const FaceAnswer& answer, Output& out) {

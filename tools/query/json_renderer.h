@@ -12,7 +12,12 @@ namespace query {
 // The face's own keys: where it is, its OS/2 version and bits, its names.
 JsonObject faceObject(const FaceAnswer& answer);
 
-void writeFaceJson(const FaceAnswer& answer, Output& out);
+// With `layout`, the face's GSUB and GPOS as "layout".
+void writeFaceJson(const FaceAnswer& answer, bool layout, Output& out);
+
+// A cover: each face's object with "adds", then one object whose only key is
+// "not_covered": {"count": N, "missing": [the first code points]}.
+void writeCoverJson(const CoverAnswer& cover, bool layout, Output& out);
 
 // One object per finding: the face's keys, then finding, bit, block and
 // detail. Nothing for a face without findings.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <memory>
 #include <string_view>
 #include <utility>
 
@@ -28,6 +29,7 @@ struct ParseState {
     bool version = false;                              // --version
     bool languageList = false;                         // --langs
     bool minimumGiven = false;                         // --min
+    bool shaping = false;                              // --shaping
     std::vector<const OptionRow*> given;               // every option given, in order
 };
 
@@ -454,11 +456,37 @@ constexpr OptionRow kOptions[] = {
      .help = "after each line, a TAB and \"languages: <n> <tag> ...\":\n"
              "every language the font can write",
      .apply = turnOnIn<&QueryOptions::request, &coverage::CoverageRequest::supportedLanguages>},
+    {.name = "--cover",
+     .section = Section::listing,
+     .help = "instead of every font that matches, a small set that\n"
+             "together cover the blocks, languages and characters\n"
+             "asked for: one at a time, the font that adds the most\n"
+             "not yet covered (on a tie: of a family already picked,\n"
+             "then regular, then by name), its line ending in a TAB\n"
+             "and \"adds <n>\"; then a TAB and \"not covered: ...\";\n"
+             "with --shaping a font counts only for the scripts whose\n"
+             "layout it declares",
+     .apply = turnOnIn<&QueryOptions::shown, &Presentation::cover>},
     {.name = "--langs",
      .section = Section::listing,
      .help = "every language: its tag, English name, scripts and the\n"
              "number of code points it needs (at --lang-level)",
      .apply = turnOn<&ParseState::languageList>},
+    {.name = "--shaping",
+     .section = Section::coverage,
+     .help = "only fonts whose OpenType layout declares what the\n"
+             "scripts of the blocks, languages and characters asked\n"
+             "for need: Arabic's and the other joining scripts'\n"
+             "positional forms, the Indic scripts' basic forms and\n"
+             "mark positioning, and GPOS mark for combining marks;\n"
+             "under the script's tag a shaper would take, or DFLT.\n"
+             "With --coverage, when the characters need any of it,\n"
+             "each line tells a TAB and \"shaping: declared\" or\n"
+             "\"shaping: missing <script>:<feature>,...\", with or\n"
+             "without --shaping. A font that declares a feature may\n"
+             "still shape wrong: this tells what it declares, not\n"
+             "what it supports",
+     .apply = turnOn<&ParseState::shaping>},
     {.name = "--audit",
      .section = Section::coverage,
      .help = "instead of the fonts, one line per finding: the line,\n"
@@ -468,11 +496,20 @@ constexpr OptionRow kOptions[] = {
              "code point above U+FFFF earns: sparse with none,\n"
              "undeclared with one; reserved or changed: a bit set\n"
              "that the font's OS/2 version reserves or gives another\n"
-             "meaning), the bit, the block and the detail; for every\n"
-             "font, or for those listed when blocks or characters\n"
-             "are named",
+             "meaning; shaping: a block of a script that needs\n"
+             "shaping, covered at least 50%, whose layout does not\n"
+             "declare what --shaping asks), the bit, the block and\n"
+             "the detail; for every font, or for those listed when\n"
+             "blocks or characters are named",
      .apply = turnOnIn<&QueryOptions::shown, &Presentation::audit>},
 
+    {.name = "--layout",
+     .section = Section::presentation,
+     .help = "after each line, a TAB and \"GSUB <script>: <feature>\n"
+             "...; <script>: ...\", then a TAB and the same for GPOS:\n"
+             "each script of the table with the features its language\n"
+             "systems reach (\"GSUB none\" for a font without one)",
+     .apply = turnOnIn<&QueryOptions::shown, &Presentation::layout>},
     {.name = "--names",
      .value = ValueKind::required,
      .section = Section::presentation,
@@ -590,6 +627,7 @@ private:
         if (const auto problem = notForTheProgram()) return BadInput{*problem};
         if (const auto problem = nothingToActOn()) return BadInput{*problem};
         if (options.sources.program) options.shown.names = NameChoice::mac;
+        setShapingNeeds(options);
         // Counts beside each line with nothing named: every block the face
         // declares or maps any of.
         options.request.everyTouchedRow = options.shown.coverageFields && !somethingToMeasure();
@@ -597,6 +635,17 @@ private:
     }
 
     bool somethingToMeasure() const { return state_.options.request.measuresAnything(); }
+
+    // What the characters asked for need of a layout: for --shaping, and for
+    // the counts of --coverage when they need anything. A cover picks faces
+    // for what they add, and counts each only for what it declares.
+    void setShapingNeeds(QueryOptions& options) const {
+        if (!state_.shaping && !(options.shown.coverageFields && somethingToMeasure())) return;
+        auto needs = coverage::shapingNeedsOf(coverage::requestedCodePoints(options.request));
+        if (!state_.shaping && needs.empty()) return;
+        options.request.shaping = std::make_shared<const coverage::ShapingNeeds>(std::move(needs));
+        options.request.shapingRequired = state_.shaping && !options.shown.cover;
+    }
 
     bool given(std::string_view name) const {
         return std::any_of(state_.given.begin(), state_.given.end(),
@@ -629,12 +678,24 @@ private:
         if (given("--lang-level") && request.languages.empty() && !request.supportedLanguages) {
             return "--lang-level is the level of --lang and --languages: give one of them";
         }
+        if (const auto problem = notForACover()) return problem;
         if (somethingToMeasure()) return std::nullopt;
         constexpr const char* kWhat = " needs blocks, --lang, --chars or --codepoints to measure";
+        if (state_.shaping) return std::string("--shaping") + kWhat;
+        if (state_.options.shown.cover) return std::string("--cover") + kWhat;
         if (given("--decomposed")) return std::string("--decomposed") + kWhat;
         if (byCharacters)
             return std::string("--match ") + (request.match == MatchMode::covered ? "covered" : "both") + kWhat;
         if (request.missingListed) return std::string("--missing") + kWhat;
+        return std::nullopt;
+    }
+
+    // A cover counts code points; matching and audits have no part in it.
+    Problem notForACover() const {
+        if (!state_.options.shown.cover) return std::nullopt;
+        for (const auto* name : {"--match", "--min", "--near", "--audit"}) {
+            if (given(name)) return std::string("--cover picks fonts by the code points they add: it takes no ") + name;
+        }
         return std::nullopt;
     }
 
@@ -751,8 +812,10 @@ std::string helpText() {
 }
 
 bool QueryOptions::needsCharacterMaps() const {
-    return request.needsCharacterMaps() || shown.coverageFields || shown.audit;
+    return request.needsCharacterMaps() || shown.coverageFields || shown.audit || shown.cover;
 }
+
+bool QueryOptions::needsLayoutTables() const { return request.needsLayoutTables() || shown.layout || shown.audit; }
 
 std::variant<std::vector<CodePointRange>, std::string> parseCodePoints(std::string_view list) {
     std::vector<CodePointRange> runs;

@@ -52,6 +52,8 @@ struct Presentation {
     bool json = false;
     bool coverageFields = false;  // --coverage: the counts on each line
     bool audit = false;           // the findings of each face instead of its line
+    bool layout = false;          // --layout: the scripts and features each face's layout declares
+    bool cover = false;           // --cover: a small set of faces that cover what was asked, not every match
 };
 
 struct QueryOptions {
@@ -61,6 +63,8 @@ struct QueryOptions {
 
     // Whether each face's character map must be read.
     bool needsCharacterMaps() const;
+    // Whether each face's GSUB and GPOS must be read.
+    bool needsLayoutTables() const;
 };
 
 struct ShowHelp {};

@@ -43,6 +43,33 @@ std::string missingText(const std::vector<char32_t>& first, std::uint32_t total)
     return text;
 }
 
+std::string featureList(const fontfile::TagSet& features) {
+    if (features.empty()) return "(no features)";
+    std::string text;
+    for (const auto& feature : features) text += (text.empty() ? "" : " ") + tagText(feature);
+    return text;
+}
+
+// "\tGSUB DFLT: ccmp liga; latn: ccmp liga": what --layout adds for a table.
+std::string layoutField(std::string_view name, const fontfile::LayoutTable& table) {
+    std::string text = "\t" + std::string(name);
+    if (table.outcome != fontfile::LayoutTable::Outcome::read) return text + " none";
+    if (table.scripts.empty()) return text + " (no scripts)";
+    for (std::size_t i = 0; i < table.scripts.size(); ++i) {
+        const auto& script = table.scripts[i];
+        text += (i ? "; " : " ") + tagText(script.script) + ": " + featureList(script.features);
+    }
+    return text;
+}
+
+// "\tshaping: declared", or "\tshaping: missing arab:init,arab:medi".
+std::string shapingField(const std::vector<coverage::MissingFeature>& missing) {
+    if (missing.empty()) return "\tshaping: declared";
+    std::string text = "\tshaping: missing ";
+    for (std::size_t i = 0; i < missing.size(); ++i) text += (i ? "," : "") + coverage::featureName(missing[i]);
+    return text;
+}
+
 std::string coverageFields(const FaceAnswer& answer) {
     std::string text;
     for (const auto& block : answer.coverage.blocks) {
@@ -56,6 +83,7 @@ std::string coverageFields(const FaceAnswer& answer) {
     if (const auto& points = answer.coverage.codePoints) {
         text += "\tcode points " + std::to_string(points->covered) + "/" + std::to_string(points->total);
     }
+    if (const auto& shaping = answer.coverage.undeclaredShaping) text += shapingField(*shaping);
     if (answer.characterMap) {
         const auto note = characterMapNote(answer.characterMap->outcome);
         if (!note.empty()) text += "\t" + std::string(note);
@@ -71,6 +99,12 @@ void writeFaceText(const FaceAnswer& answer, const TextSettings& settings, Outpu
     if (measured.near.value_or(false)) text += "\tnear: " + std::to_string(measured.missing) + " missing";
     if (settings.coverageFields) text += coverageFields(answer);
     if (measured.supportedLanguages) text += supportedField(*measured.supportedLanguages);
+    if (settings.layout) {
+        static const fontfile::LayoutTables kNoLayout;
+        const auto& layout = answer.layout ? *answer.layout : kNoLayout;
+        text += layoutField("GSUB", layout.gsub) + layoutField("GPOS", layout.gpos);
+    }
+    if (answer.adds) text += "\tadds " + std::to_string(*answer.adds);
     out.line(text, answer.encoding);
     // ASCII, written as the face's line is: a change of encoding would cost
     // the output a write of its own.
@@ -91,6 +125,29 @@ void writeFaceText(const FaceAnswer& answer, const TextSettings& settings, Outpu
         out.line("\tcode points: " + missingText(*measured.codePoints->firstMissing, measured.codePoints->missing()),
                  answer.encoding);
     }
+}
+
+std::string tagText(const fontfile::Tag& tag) {
+    auto end = tag.size();
+    while (end > 0 && tag[end - 1] == ' ') --end;
+    std::string text;
+    for (std::size_t i = 0; i < end; ++i) {
+        const auto byte = tag[i];
+        if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
+            text += static_cast<char>(byte);
+        } else {
+            std::array<char, 8> escaped{};
+            std::snprintf(escaped.data(), escaped.size(), "\\x%02X", static_cast<unsigned>(byte));
+            text += escaped.data();
+        }
+    }
+    return text;
+}
+
+void writeCoverText(const CoverAnswer& cover, const TextSettings& settings, Output& out) {
+    for (const auto& face : cover.faces) writeFaceText(face, settings, out);
+    const auto what = cover.uncovered == 0 ? std::string("none") : missingText(cover.firstUncovered, cover.uncovered);
+    out.line("\tnot covered: " + what, TextEncoding::utf8);
 }
 
 void writeFindingsText(const FaceAnswer& answer, Output& out) {

@@ -10,6 +10,7 @@ namespace query {
 
 struct TextSettings {
     bool coverageFields = false;  // each block's counts, the code points' and the character map's note
+    bool layout = false;          // the scripts and features of GSUB and GPOS
 };
 
 void writeFaceText(const FaceAnswer& answer, const TextSettings& settings, Output& out);
@@ -17,5 +18,13 @@ void writeFaceText(const FaceAnswer& answer, const TextSettings& settings, Outpu
 // One line per finding: the face's line, then TAB-separated the kind, the
 // bit, the block and the detail. Nothing for a face without findings.
 void writeFindingsText(const FaceAnswer& answer, Output& out);
+
+// A cover: each face's line ending in a TAB and "adds <n>", then a line
+// "\tnot covered: <what no face covers>".
+void writeCoverText(const CoverAnswer& cover, const TextSettings& settings, Output& out);
+
+// A layout tag as text shows it: printable ASCII as it is, without the blanks
+// that pad it, any other byte as \xNN.
+std::string tagText(const fontfile::Tag& tag);
 
 }  // namespace query

@@ -93,22 +93,34 @@ std::vector<query::FaceAnswer> everyKindOfAnswer() {
     map.format = 4;
     map.passedOver = {{3, 10, 8, "a format that is not read"}};
     face.characterMap = std::make_shared<const fontfile::CharacterMap>(std::move(map));
+    face.layout = std::make_shared<const fontfile::LayoutTables>();  // read, and neither table there
     catalog.faces = {face};
-    const coverage::CoverageRequest request{.rows = {coverage::findCoverageRow("Cyrillic").value()},
-                                            .languages = {coverage::findLanguage("ru").value()},
-                                            .codePoints = {{0x41, 0x42}},
-                                            .match = coverage::MatchMode::covered,
-                                            .near = 10,
-                                            .missingListed = 2,
-                                            .supportedLanguages = true};
-    return query::answerFaces(catalog, request, {}, true);
+    coverage::CoverageRequest request{.rows = {coverage::findCoverageRow("Cyrillic").value()},
+                                      .languages = {coverage::findLanguage("ru").value()},
+                                      .codePoints = {{0x41, 0x42}},
+                                      .match = coverage::MatchMode::covered,
+                                      .near = 10,
+                                      .missingListed = 2,
+                                      .supportedLanguages = true};
+    request.shaping = std::make_shared<const coverage::ShapingNeeds>(
+        coverage::shapingNeedsOf(coverage::requestedCodePoints(request)));  // Cyrillic's marks need GPOS mark
+    auto answers = query::answerFaces(catalog, request, {}, true);
+    for (auto& answer : answers) answer.adds = 3;  // as a cover's faces have it
+    return answers;
 }
 
 TEST(JsonDocument, DocumentsEveryKeyOfAFontAndNothingElse) {
     const auto answers = everyKindOfAnswer();
     ASSERT_EQ(answers.size(), 1u);
-    const auto emitted = keysOfLines(written([&](query::Output& out) { query::writeFaceJson(answers[0], out); }));
+    const auto emitted = keysOfLines(written([&](query::Output& out) { query::writeFaceJson(answers[0], true, out); }));
     EXPECT_EQ(emitted, documentedKeys("Fonts"));
+    EXPECT_EQ(answers[0].coverage.undeclaredShaping->size(), 2u) << "latn:mark and cyrl:mark";
+}
+
+TEST(JsonDocument, DocumentsTheLineThatEndsACover) {
+    const query::CoverAnswer cover{.faces = {}, .firstUncovered = {0x41}, .uncovered = 1};
+    EXPECT_EQ(keysOfLines(written([&](query::Output& out) { query::writeCoverJson(cover, false, out); })),
+              documentedKeys("Covers"));
 }
 
 TEST(JsonDocument, DocumentsEveryKeyOfAFinding) {
@@ -124,7 +136,8 @@ TEST(JsonDocument, DocumentsEveryKeyOfAFinding) {
 }
 
 TEST(JsonDocument, DocumentsEveryKeyOfALanguage) {
-    const auto emitted = keysOfLines(written([](query::Output& out) { query::writeLanguageList({.json = true}, out); }));
+    const auto emitted =
+        keysOfLines(written([](query::Output& out) { query::writeLanguageList({.json = true}, out); }));
     EXPECT_EQ(emitted, documentedKeys("Languages"));
 }
 
