@@ -92,16 +92,26 @@ def time_fc_scan(folder, reps):
     return samples
 
 
-def time_coverage(folder, reps):
-    """meldrove-query measuring every font's character map against a block,
-    the whole process as a user runs it, as fc-scan is timed."""
+def time_query(folder, reps, *args):
+    """meldrove-query over the folder, the whole process as a user runs it,
+    as fc-scan is timed."""
     samples = []
     for _ in range(reps):
         start = time.perf_counter()
-        subprocess.run([str(QUERY), "--fonts-dir", str(folder), "--coverage", "Cyrillic"], check=True,
+        subprocess.run([str(QUERY), "--fonts-dir", str(folder), *args], check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         samples.append(time.perf_counter() - start)
     return samples
+
+
+# The tool's answers timed beside each other: the default listing, every
+# character map against a block, every layout table, every language.
+QUERY_TIMERS = (
+    ("default", ()),
+    ("coverage", ("--coverage", "Cyrillic")),
+    ("layout", ("--layout",)),
+    ("languages", ("--languages",)),
+)
 
 
 def time_fonttools(folder, reps):
@@ -144,7 +154,10 @@ ROWS = [
     ("readers", "readers' floor: each file opened per reader"),
     ("fc-scan", "fc-scan over the folder"),
     ("fonttools", "fontTools script (lazy OS/2 and name)"),
+    ("default", "meldrove-query, the default listing (names, no character map), whole process"),
     ("coverage", "meldrove-query --coverage Cyrillic (every character map), whole process"),
+    ("layout", "meldrove-query --layout (every GSUB and GPOS), whole process"),
+    ("languages", "meldrove-query --languages (every character map against 753 languages), whole process"),
     ("match-none", "matching, no block (every font listed)"),
     ("match-one", "matching, one block (Cyrillic)"),
     ("match-five", "matching, five blocks (Latin x3, Greek, Cyrillic)"),
@@ -229,6 +242,17 @@ def goals(out, results, sizes):
         covered = {m: statistics.median(results[m]["samples"]["coverage"]) / results[m]["files"] for m in sizes}
         grown = covered[n] / covered[small]
         checks.append((f"--coverage per file at {n:,} ÷ at {small:,}", grown, "<= 1.2", grown <= 1.2))
+    # What the newer answers cost beside the old ones: ratios to report, each
+    # the price of reading more of every font.
+    if "layout" in med and "default" in med:
+        ratio = med["layout"] / med["default"]
+        checks.append(("meldrove-query --layout ÷ the default listing", ratio, "<= 3", ratio <= 3))
+    if "languages" in med and "coverage" in med:
+        ratio = med["languages"] / med["coverage"]
+        checks.append(("meldrove-query --languages ÷ --coverage Cyrillic", ratio, "<= 3", ratio <= 3))
+        if "fc-scan" in med:
+            ratio = med["fc-scan"] / med["languages"]
+            checks.append(("fc-scan ÷ meldrove-query --languages", ratio, ">= 2", ratio >= 2))
     worst = max(med[k] for k in ("match-none", "match-one", "match-five"))
     checks.append(("slowest matching ÷ inventory build", worst / engine, "< 1%", worst / engine < 0.01))
     for label, value, target, met in checks:
@@ -261,10 +285,12 @@ def main():
         for n in args.sizes:
             folder, result = folders[n][0], results[n]
             samples, result["found"], result["lines"] = run_engine_bench(folder, -(-args.reps // args.rounds))
-            for key, timer in (("fc-scan", time_fc_scan), ("fonttools", time_fonttools), ("coverage", time_coverage)):
+            for key, timer in (("fc-scan", time_fc_scan), ("fonttools", time_fonttools)):
                 timed = timer(folder, 1)
                 if timed:
                     samples[key] = timed
+            for key, args_ in QUERY_TIMERS:
+                samples[key] = time_query(folder, 1, *args_)
             for key, values in samples.items():
                 result["samples"].setdefault(key, []).extend(values)
     first = args.sizes[0]

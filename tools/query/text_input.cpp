@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "coverage/character_properties.h"
 #include "query/text.h"
 
 #ifdef _WIN32
@@ -88,7 +89,7 @@ std::variant<std::string, std::string> readTextFile(std::string_view utf8Path) {
     return Result(std::in_place_index<0>, std::move(bytes));
 }
 
-bool isDrawn(char32_t c) { return !(c < 0x20 || (c >= 0x7F && c <= 0x9F)); }
+bool isDrawn(char32_t c) { return !(c < 0x20 || (c >= 0x7F && c <= 0x9F)) && !coverage::isFormatCharacter(c); }
 
 std::vector<fontfile::CodePointRange> drawnCodePoints(std::u32string_view text) {
     std::vector<fontfile::CodePointRange> runs;

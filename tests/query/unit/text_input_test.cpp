@@ -46,12 +46,17 @@ TEST(TextInput, RefusesWhatIsNeitherUtf8NorWholeUtf16) {
     EXPECT_THAT(problem(std::string("\xFE\xFF\xDE\x00", 4)), HasSubstr("stray low surrogate"));
 }
 
-// Line breaks and tabs of pasted text are not characters to find in a font.
-TEST(TextInput, LeavesOutControlCharacters) {
+// Line breaks and tabs of pasted text are not characters to find in a font,
+// nor the joiners and direction marks that only steer its shaping.
+TEST(TextInput, LeavesOutControlAndFormatCharacters) {
     for (const char32_t c : {U'\n', U'\r', U'\t', U'\0', U'\u007F', U'\u0085', U'\u009F'})
         EXPECT_FALSE(query::isDrawn(c));
     for (const char32_t c : {U' ', U'a', U'\u00A0', U'\u00E9', U'\U0001F600'}) EXPECT_TRUE(query::isDrawn(c));
     EXPECT_THAT(query::drawnCodePoints(U"b\r\na\tc\n"), ElementsAre(CodePointRange{'a', 'c'}));
+    for (const char32_t c : {U'\u200C', U'\u200D', U'\u200E', U'\u202B', U'\u2066', U'\uFEFF', U'\U000E0001'})
+        EXPECT_FALSE(query::isDrawn(c)) << std::hex << static_cast<unsigned>(c);
+    EXPECT_THAT(query::drawnCodePoints(U"\u0915\u094D\u200D\u0937"),
+                ElementsAre(CodePointRange{0x915, 0x915}, CodePointRange{0x937, 0x937}, CodePointRange{0x94D, 0x94D}));
 }
 
 TEST(TextInput, ReadsAFileByItsUtf8Name) {
