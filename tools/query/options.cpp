@@ -742,6 +742,19 @@ read), nothing printed on standard output; 3 when standard output could not
 be written. A reader that closes the pipe early ends the run quietly. The
 program's answer exits 0, or 255 when a font's table directory is cut off
 before its name table (the engine's "Read failed on table #N").
+
+Examples:
+  Which of my fonts can write Vietnamese?
+    meldrove-query --lang vi
+  Which fonts can show this text, and what does each one miss?
+    meldrove-query --chars-file notes.txt --match covered --near 5 --missing
+  Which fonts of a folder tree declare Cyrillic, and how much do they map?
+    meldrove-query --fonts-dir ~/fonts -r --coverage Cyrillic
+  Which fonts declare what Arabic shaping needs, and which few set a text?
+    meldrove-query --lang ar --shaping
+    meldrove-query --chars-file notes.txt --cover --shaping
+  Which fonts does the Windows program list for Greek and Cyrillic?
+    meldrove-query --program Greek Cyrillic
 )";
 
 struct SectionText {

@@ -87,6 +87,33 @@ std::string problem(const std::vector<std::string>& args) {
     return bad ? bad->message : "(accepted)";
 }
 
+// The worked examples that end --help are command lines the tool takes.
+TEST(OptionTable, TheHelpsExamplesParse) {
+    const auto help = query::helpText();
+    const auto examples = help.find("\nExamples:\n");
+    ASSERT_NE(examples, std::string::npos);
+    std::size_t commands = 0;
+    constexpr std::string_view kCommand = "    meldrove-query ";
+    for (auto at = help.find(kCommand, examples); at != std::string::npos; at = help.find(kCommand, at + 1)) {
+        const auto end = help.find('\n', at);
+        std::vector<std::string> args;
+        std::string word;
+        for (const char c : help.substr(at + kCommand.size(), end - at - kCommand.size()) + " ") {
+            if (c != ' ') {
+                word += c;
+            } else if (!word.empty()) {
+                args.push_back(word == "notes.txt" ? textFile() : word);
+                word.clear();
+            }
+        }
+        const auto parsed = parseCommandLine(args);
+        EXPECT_FALSE(std::holds_alternative<BadInput>(parsed))
+            << help.substr(at, end - at) << ": " << std::get_if<BadInput>(&parsed)->message;
+        ++commands;
+    }
+    EXPECT_GE(commands, 5u);
+}
+
 TEST(OptionTable, EveryRowParsesAndAppearsInTheHelp) {
     const auto help = query::helpText();
     for (const auto& row : query::optionTable()) {
