@@ -154,6 +154,10 @@ bool sharedScript(std::string_view name) { return name == "Common" || name == "I
 
 constexpr Tag kMark = fontfile::tagOf("mark");
 
+bool writesWithCombiningMarks(const ShapingScript& script) {
+    return script.script == "Latin" || script.script == "Greek" || script.script == "Cyrillic";
+}
+
 // The characters asked for, sorted into the scripts they need features of.
 class NeedCollector {
 public:
@@ -176,16 +180,23 @@ public:
     }
 
     ShapingNeeds finish() {
-        // Inherited marks sit on the text's other characters: each of their
-        // scripts needs them positioned, but one that positions its marks
-        // with features of its own. A script without a tag here, or none at
-        // all, looks for them under any script.
+        // Inherited marks (U+0300-036F and the like) sit on the text's other
+        // characters. Which ones a set of code points cannot tell, so they go
+        // to the scripts that write with them: Latin, Greek and Cyrillic when
+        // the text has any; else each script of the text that does not
+        // position its marks with features of its own; else any script.
+        std::vector<std::size_t> hosts;
         for (const auto entry : textScripts_.entries) {
-            if (entry != kAnyScript && kScripts[entry].positionsItsMarks()) continue;
-            for (const auto& run : inheritedMarks_) addMarkRun(entry, run);
+            if (entry != kAnyScript && writesWithCombiningMarks(kScripts[entry])) hosts.push_back(entry);
         }
-        if (textScripts_.entries.empty()) {
-            for (const auto& run : inheritedMarks_) addMarkRun(kAnyScript, run);
+        if (hosts.empty()) {
+            for (const auto entry : textScripts_.entries) {
+                if (entry == kAnyScript || !kScripts[entry].positionsItsMarks()) hosts.push_back(entry);
+            }
+        }
+        if (hosts.empty() && textScripts_.entries.empty()) hosts.push_back(kAnyScript);
+        for (const auto entry : hosts) {
+            for (const auto& run : inheritedMarks_) addMarkRun(entry, run);
         }
         ShapingNeeds result;
         std::sort(uses_.begin(), uses_.end(), [](const auto& a, const auto& b) { return a.entry < b.entry; });

@@ -69,8 +69,10 @@ struct ShapingNeeds {
 // - each combining mark (General_Category Mn) needs GPOS `mark`, unless its
 //   own script positions its marks with features of its own. A mark of a
 //   script of its own (Hebrew points, Thai vowels) needs it under that
-//   script; an inherited one (U+0301) under each script of the other
-//   characters, or under any script when they have none.
+//   script; an inherited one (U+0301) under Latin, Greek and Cyrillic when
+//   the other characters have any of them, else under each of their scripts
+//   that does not position its own marks, or under any script when they
+//   have none.
 ShapingNeeds shapingNeedsOf(std::span<const fontfile::CodePointRange> codePoints);
 
 // A feature a font's layout does not declare, named by the script's tag a

@@ -117,10 +117,12 @@ TEST(ShapingNeeds, AFontLackingAScriptsFeaturesCanStillBeUsedForTheOthers) {
     const auto needs = coverage::shapingNeedsOf(points(kArabic + kYoruba));
     const LayoutTables latinOnly{{}, table({{"latn", {"mark"}}})};
     const auto unusable = coverage::unusableCodePoints(needs, latinOnly);
-    // Arabic lacks its forms and, the marks sitting on Arabic as well as
-    // Latin letters, its mark: so the Arabic letters and the marks go.
-    EXPECT_EQ(unusable, (std::vector<CodePointRange>{
-                            {0x301, 0x301}, {0x323, 0x323}, {0x628, 0x628}, {0x633, 0x633}, {0x645, 0x645}}));
+    // Arabic lacks its forms: its letters go. The inherited marks sit on the
+    // Latin letters, whose mark the font declares.
+    EXPECT_EQ(unusable, (std::vector<CodePointRange>{{0x628, 0x628}, {0x633, 0x633}, {0x645, 0x645}}));
+    EXPECT_EQ(needsOf(U"\u0628\u064E\u0301"), (Strings{"Arabic:GSUB:init", "Arabic:GSUB:medi", "Arabic:GSUB:fina",
+                                                       "Arabic:GPOS:mark"}))
+        << "with no Latin, Greek or Cyrillic letter, inherited marks sit on the text's other script";
     const LayoutTables every{table({{"arab", {"init", "medi", "fina"}}}), table({{"DFLT", {"mark"}}})};
     EXPECT_TRUE(coverage::unusableCodePoints(needs, every).empty());
 }
