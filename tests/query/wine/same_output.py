@@ -154,7 +154,12 @@ def main():
         Case(["--fonts-dir", fonts, "--coverage", "Cyrillic", "Greek"],
              [b"DejaVu Sans   (DejaVuSans.ttf)\tCyrillic ", b" declared\tGreek "]),
         Case(["--fonts-dir", fonts, "--coverage", "Cyrillic"],
-             [b"Broken Map   (crafted-broken-map.ttf)\tCyrillic 0/256 declared\tdamaged character map\n"]),
+             [b"Broken Map   (crafted-broken-map.ttf)\tCyrillic 0/256 declared\tshaping: missing cyrl:mark"
+              b"\tdamaged character map\n"]),
+        Case(["--fonts-dir", fonts, "--layout"], [b"DejaVu Sans   (DejaVuSans.ttf)\tGSUB DFLT: ", b"\tGPOS "]),
+        Case(["--fonts-dir", fonts, "--shaping", "--coverage", "--chars", "\u0628\u0633\u0645"],
+             [b"DejaVu Sans   (DejaVuSans.ttf)\tcode points 3/3\tshaping: declared\n"]),
+        Case(["--fonts-dir", fonts, "--cover", "--chars", "\u0416\u0439\u4e2d\u20ac"], [b"\tadds ", b"\tnot covered: "]),
         Case(["--fonts-dir", fonts, "--match", "covered", "--min", "90", "Cyrillic"], [b"Near Cyrillic"]),
         Case(["--fonts-dir", fonts, "--match", "both", "--near", "5", "Cyrillic"],
              [b"Near Cyrillic   (crafted-near.ttf)\tnear: 3 missing\n"]),
