@@ -15,12 +15,6 @@ namespace {
 
 using fontfile::CodePointRange;
 
-std::uint32_t sizeOf(std::span<const CodePointRange> runs) {
-    std::uint32_t size = 0;
-    for (const auto& run : runs) size += run.size();
-    return size;
-}
-
 // A candidate as the choice ranks it, as of `picks` faces picked. Its gain
 // only falls as more are picked; its family only joins the picked ones, and
 // then every candidate of the family is ranked afresh.
@@ -87,7 +81,7 @@ Cover greedyCover(std::span<const CodePointRange> wanted, std::span<const CoverC
             for (const auto i : families[candidate.family]) rank(i);
         }
     }
-    cover.uncoveredCount = sizeOf(uncovered);
+    cover.uncoveredCount = fontfile::countOf(uncovered);
     cover.uncovered = std::move(uncovered);
     return cover;
 }

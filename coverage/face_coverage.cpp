@@ -11,12 +11,6 @@ namespace {
 
 using fontfile::CodePointRange;
 
-std::uint32_t sizeOf(std::span<const CodePointRange> runs) {
-    std::uint32_t size = 0;
-    for (const auto& run : runs) size += run.size();
-    return size;
-}
-
 // The first `listed` code points of `wanted` that `present` lacks, of the
 // `missing` there are: the list is never longer than what is missing.
 std::vector<char32_t> firstMissing(std::span<const CodePointRange> wanted, std::span<const CodePointRange> present,
@@ -61,7 +55,7 @@ FaceLanguageCoverage measureLanguageOf(const CoverageRequest& request, std::size
 // those whose full decomposition is mapped.
 CodePointCoverage measureCodePoints(const CoverageRequest& request, std::span<const CodePointRange> covered) {
     CodePointCoverage points{.covered = fontfile::countCommon(request.codePoints, covered),
-                             .total = sizeOf(request.codePoints)};
+                             .total = fontfile::countOf(request.codePoints)};
     const bool decomposed = request.decomposed == DecomposedForms::counted;
     if (!decomposed) {
         if (request.missingListed) {

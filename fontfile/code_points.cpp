@@ -18,6 +18,12 @@ std::vector<CodePointRange> sortedAndMerged(std::vector<CodePointRange> runs) {
     return merged;
 }
 
+std::uint32_t countOf(std::span<const CodePointRange> runs) {
+    std::uint32_t count = 0;
+    for (const auto& run : runs) count += run.size();
+    return count;
+}
+
 std::uint32_t countCommon(std::span<const CodePointRange> a, std::span<const CodePointRange> b) {
     std::uint32_t common = 0;
     std::size_t i = 0, j = 0;

@@ -29,6 +29,9 @@ inline constexpr char32_t kLastCodePoint = 0x10FFFF;
 // `runs` sorted, with overlapping and adjacent runs joined.
 std::vector<CodePointRange> sortedAndMerged(std::vector<CodePointRange> runs);
 
+// How many code points `runs` hold, runs that neither touch nor overlap.
+std::uint32_t countOf(std::span<const CodePointRange> runs);
+
 // How many code points `a` and `b` have in common.
 std::uint32_t countCommon(std::span<const CodePointRange> a, std::span<const CodePointRange> b);
 
