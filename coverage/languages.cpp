@@ -41,12 +41,6 @@ std::vector<CodePointRange> withoutRuns(const std::vector<CodePointRange>& runs,
     return kept;
 }
 
-std::uint32_t countOf(std::span<const CodePointRange> runs) {
-    std::uint32_t n = 0;
-    for (const auto& run : runs) n += run.size();
-    return n;
-}
-
 bool mapsCodePoint(std::span<const CodePointRange> mapped, char32_t c) {
     const auto at =
         std::partition_point(mapped.begin(), mapped.end(), [c](const CodePointRange& r) { return r.last < c; });
@@ -215,7 +209,7 @@ bool holds(std::span<const CodePointRange> outer, std::span<const CodePointRange
 
 // Orders a level's requirements by size and gives each its parent.
 void linkRequirements(std::vector<Requirement>& level) {
-    for (auto& requirement : level) requirement.count = countOf(requirement.required);
+    for (auto& requirement : level) requirement.count = fontfile::countOf(requirement.required);
     std::stable_sort(level.begin(), level.end(),
                      [](const Requirement& a, const Requirement& b) { return a.count < b.count; });
     for (std::size_t i = 0; i < level.size(); ++i) {
