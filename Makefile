@@ -27,6 +27,11 @@
 #            rule needs (case, decompositions, Cf, Mn, Script), from npm
 #            packages it installs into build/language-data (the build and the
 #            tests use the committed files)
+# make unicode-names
+#            rewrites finder/model/unicode_names_data.cpp, the character
+#            names of the pinned Unicode version, from the npm package it
+#            installs into build/unicode-names (the build and the tests use
+#            the committed file)
 # make dist  builds the Windows release into dist/ (made anew): the zip of
 #            meldrove.exe and meldrove-query.exe with README.txt, LICENSE and
 #            THIRD-PARTY-NOTICES.md, its SHA256SUMS, and the Scoop and winget
@@ -35,7 +40,7 @@
 #            runs make dist in two clean clones of HEAD at different paths
 #            and compares their executables and dist/ byte for byte
 .PHONY: run test query build deps clean fuzz fuzz-build fuzz-seeds fuzz-merge fuzz-coverage bench unicode-data \
-  language-data dist dist-check
+  unicode-names language-data dist dist-check
 
 FUZZ_TIME ?= 180
 
@@ -118,6 +123,9 @@ unicode-data:
 
 language-data:
 	scripts/make-language-data
+
+unicode-names:
+	scripts/make-unicode-names
 
 dist: deps
 	cmake --preset mingw-release >/dev/null
