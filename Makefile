@@ -1,6 +1,10 @@
 # make run   builds meldrove.exe and starts it under Wine with this machine's
 #            fonts (on a virtual display, printing its results, when there
 #            is no DISPLAY)
+# make run-finder
+#            builds meldrove-finder.exe and starts it under Wine with this
+#            machine's fonts; without a DISPLAY it types a sample text, picks
+#            a language and saves a picture to build/meldrove-finder.png
 # make test  builds everything and runs every test: natively with ASan and
 #            UBSan, and cross-built for Windows under Wine, the program end to
 #            end on a virtual display
@@ -39,7 +43,7 @@
 # make dist-check
 #            runs make dist in two clean clones of HEAD at different paths
 #            and compares their executables and dist/ byte for byte
-.PHONY: run test query build deps clean fuzz fuzz-build fuzz-seeds fuzz-merge fuzz-coverage bench unicode-data \
+.PHONY: run run-finder test query build deps clean fuzz fuzz-build fuzz-seeds fuzz-merge fuzz-coverage bench unicode-data \
   unicode-names language-data dist dist-check
 
 FUZZ_TIME ?= 180
@@ -69,6 +73,11 @@ run: deps
 	cmake --preset mingw >/dev/null
 	cmake --build --preset mingw --target meldrove meldrove-demo
 	scripts/run-app
+
+run-finder: deps
+	cmake --preset mingw >/dev/null
+	cmake --build --preset mingw --target meldrove-finder finder-demo --parallel 2
+	scripts/run-finder
 
 query: build
 	scripts/run-query

@@ -3,8 +3,11 @@
 // prints the rows of the list, saves a picture of the window and ends the
 // program through File > Exit.
 //
-//   finder-demo FINDER_EXE IMAGE.bmp [TEXT [LANGUAGE]]
+//   finder-demo FINDER_EXE IMAGE.bmp [TEXT [LANGUAGE [FONT]]]
 //
+// The row of FONT (by default DejaVu Sans) is selected where there is one,
+// else the first. The arguments are read as UTF-16, so that a text in any
+// script reaches the program whole.
 // The exit code is the program's, or 2 when the demonstration could not be run.
 #include <windows.h>
 
@@ -24,17 +27,19 @@ int fail(const std::string& message) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc < 3) return fail("usage: finder-demo FINDER_EXE IMAGE.bmp [TEXT [LANGUAGE]]");
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 3) return fail("usage: finder-demo FINDER_EXE IMAGE.bmp [TEXT [LANGUAGE [FONT]]]");
+    const auto exe = finder_driver::utf8(argv[1]), image = finder_driver::utf8(argv[2]);
     // "\n" in the text breaks its line, as Enter does.
-    std::wstring text = finder_driver::wide(argc > 3 ? argv[3] : "Sphinx of black quartz\\nСъешь же ещё");
+    std::wstring text = argc > 3 ? argv[3] : L"Sphinx of black quartz\\n\u0421\u044A\u0435\u0448\u044C";
     for (std::size_t at; (at = text.find(L"\\n")) != std::wstring::npos;) text.replace(at, 2, L"\r");
-    const std::wstring language = finder_driver::wide(argc > 4 ? argv[4] : "ru");
+    const std::wstring language = argc > 4 ? argv[4] : L"ru";
+    const std::wstring font = argc > 5 ? argv[5] : L"DejaVu Sans";
 
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
-    driver::AppProcess app(driver::hostPathToWindows(argv[1]), std::string(temp) + "finder-demo-output.txt");
-    if (!app.started()) return fail(std::string("cannot start ") + argv[1]);
+    driver::AppProcess app(driver::hostPathToWindows(exe), std::string(temp) + "finder-demo-output.txt");
+    if (!app.started()) return fail("cannot start " + exe);
     HWND main = finder_driver::mainWindow(app);
     if (!main) return fail("the program showed no window");
     if (!finder_driver::waitForFonts(main, 120000)) return fail("the fonts were not read in two minutes");
@@ -49,10 +54,14 @@ int main(int argc, char** argv) {
                     finder_driver::utf8(row[2]).c_str(), finder_driver::utf8(row[4]).c_str(),
                     finder_driver::utf8(row[5]).c_str());
     }
-    if (!rows.empty()) finder_driver::clickRow(results, 0);
+    int chosen = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i][0] == font) chosen = static_cast<int>(i);
+    }
+    if (!rows.empty()) finder_driver::clickRow(results, chosen);
     UpdateWindow(main);
     Sleep(500);  // let the last paint reach the screen before the picture
-    if (!driver::saveWindowImage(main, driver::hostPathToWindows(argv[2]))) std::printf("No picture was taken.\n");
+    if (!driver::saveWindowImage(main, driver::hostPathToWindows(image))) std::printf("No picture was taken.\n");
 
     PostMessageW(main, WM_COMMAND, IDM_EXIT, 0);
     DWORD exitCode = 0;
