@@ -635,7 +635,18 @@ void onLanguagePicked(State& state) {
     recompute(state);
 }
 
+void onColumnClick(State& state, int column) {
+    const auto clicked = static_cast<finder::Column>(column);
+    state.ascending = clicked == state.sortColumn ? !state.ascending : true;
+    state.sortColumn = clicked;
+    showSortArrow(state);
+    recompute(state);
+}
+
 void onCommand(State& state, int id, int code) {
+    if (id >= IDM_SORT_FIRST && id < IDM_SORT_FIRST + static_cast<int>(finder::kColumnCount)) {
+        return onColumnClick(state, id - IDM_SORT_FIRST);
+    }
     switch (id) {
         case IDM_ADD_FOLDER:
             return onAddFolder(state);
@@ -683,14 +694,6 @@ void onResultText(State& state, NMLVDISPINFOW& info) {
     state.cell = wide(finder::cellText(state.rows[row], static_cast<finder::Column>(info.item.iSubItem)));
     if (info.item.pszText && info.item.cchTextMax > 0)
         lstrcpynW(info.item.pszText, state.cell.c_str(), info.item.cchTextMax);
-}
-
-void onColumnClick(State& state, int column) {
-    const auto clicked = static_cast<finder::Column>(column);
-    state.ascending = clicked == state.sortColumn ? !state.ascending : true;
-    state.sortColumn = clicked;
-    showSortArrow(state);
-    recompute(state);
 }
 
 LRESULT onNotify(State& state, NMHDR& header) {

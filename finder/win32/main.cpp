@@ -8,6 +8,20 @@
 #include "finder/win32/finder_window.h"
 #include "finder/win32/resource.h"
 
+namespace {
+
+// A multi-line edit box takes every key, Tab too, from the dialog keys; a tab
+// is nothing to look for in a font, so Tab leaves the text box as it leaves
+// every other control (Ctrl+Tab still types one).
+bool leavesTheTextBox(HWND window, const MSG& message) {
+    if (message.message != WM_KEYDOWN || message.wParam != VK_TAB || GetKeyState(VK_CONTROL) < 0) return false;
+    if (message.hwnd != GetDlgItem(window, IDC_TEXT)) return false;
+    if (HWND next = GetNextDlgTabItem(window, message.hwnd, GetKeyState(VK_SHIFT) < 0)) SetFocus(next);
+    return true;
+}
+
+}  // namespace
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS |
                                                        ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
@@ -22,6 +36,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         if (TranslateAcceleratorW(window, accelerators, &message)) continue;
+        if (leavesTheTextBox(window, message)) continue;
         if (IsDialogMessageW(window, &message)) continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);

@@ -18,6 +18,9 @@
 #define IDM_PROBLEMS 120
 #define IDM_REREAD 121
 #define IDM_ABOUT 130
+// View > Sort by: one command per column of the list, in its order, as a
+// click on the column's header (again: the other way).
+#define IDM_SORT_FIRST 140
 
 // Controls of the main window, 200-299.
 #define IDC_TEXT_LABEL 200

@@ -143,9 +143,20 @@ void clickColumn(HWND listView, int column) {
         !buffer.read(0, &rect, sizeof rect)) {
         return;
     }
-    const LPARAM at = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-    SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    SendMessageW(header, WM_LBUTTONUP, 0, at);
+    // A header tracks the mouse itself between the press and the release:
+    // only a real click, at its place on the screen, makes it one.
+    POINT at{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    ClientToScreen(header, &at);
+    SetCursorPos(at.x, at.y);
+    Sleep(100);  // the move reaches the header before the press
+    for (const DWORD press : {DWORD{MOUSEEVENTF_LEFTDOWN}, DWORD{MOUSEEVENTF_LEFTUP}}) {
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dwFlags = press;
+        SendInput(1, &input, sizeof input);
+        Sleep(100);
+    }
+    Sleep(200);
 }
 
 void clickRow(HWND listView, int row) {
@@ -161,6 +172,34 @@ void clickRow(HWND listView, int row) {
     PostMessageW(listView, WM_LBUTTONDOWN, MK_LBUTTON, at);
     PostMessageW(listView, WM_LBUTTONUP, 0, at);
     Sleep(300);
+}
+
+void setChecked(HWND listView, int item, bool checked) {
+    RemoteBuffer buffer(listView, sizeof(LVITEMW));
+    LVITEMW state{};
+    state.stateMask = LVIS_STATEIMAGEMASK;
+    state.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
+    if (!buffer.ok() || !buffer.write(0, &state, sizeof state)) return;
+    SendMessageW(listView, LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(buffer.at(0)));
+}
+
+void pickListLine(HWND listBox, int line) {
+    SendMessageW(listBox, LB_SETCURSEL, static_cast<WPARAM>(line), 0);
+    SendMessageW(GetParent(listBox), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(listBox), LBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(listBox));
+}
+
+void pickComboLine(HWND comboBox, int line) {
+    SendMessageW(comboBox, CB_SETCURSEL, static_cast<WPARAM>(line), 0);
+    SendMessageW(GetParent(comboBox), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(comboBox), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(comboBox));
+}
+
+HWND focusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+    return info.hwndFocus;
 }
 
 bool exportRows(HWND main, const std::wstring& windowsPath, bool jsonLines) {

@@ -38,6 +38,17 @@ void clickColumn(HWND listView, int column);
 // Selects `row` alone and gives the list the focus, as a click on it does.
 void clickRow(HWND listView, int row);
 
+// Ticks or clears the check box of a list view's item.
+void setChecked(HWND listView, int item, bool checked);
+
+// Picks an item of a list box or a combo box and tells its window, as a
+// click does.
+void pickListLine(HWND listBox, int line);
+void pickComboLine(HWND comboBox, int line);
+
+// The control that has the keyboard focus in the thread of `window`.
+HWND focusOf(HWND window);
+
 // Asks the Finder to export its rows to `windowsPath`; true once written.
 bool exportRows(HWND main, const std::wstring& windowsPath, bool jsonLines);
 

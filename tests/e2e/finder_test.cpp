@@ -294,20 +294,86 @@ TEST_F(Finder, ExportsWhatTheToolWrites) {
 
 TEST_F(Finder, SortsByAColumnClickedAndCopiesRows) {
     ask();
-    finder_driver::clickColumn(results_, kMissingColumn);
-    auto shown = rows();
-    ASSERT_EQ(shown.size(), 3u);
-    EXPECT_EQ(shown[0][kNameColumn], L"Alpha Sans");
-    EXPECT_EQ(shown[1][kNameColumn], L"Delta Book");
-    finder_driver::clickColumn(results_, kMissingColumn);  // again: descending
-    shown = rows();
-    EXPECT_EQ(shown[0][kNameColumn], L"Gamma Mono");
+    const auto firstNames = [&] {
+        std::vector<std::wstring> names;
+        for (const auto& row : rows()) names.push_back(row[kNameColumn]);
+        return names;
+    };
+    // Sorted by name: a click on Name reverses it.
+    finder_driver::clickColumn(results_, kNameColumn);
+    EXPECT_THAT(firstNames(), ElementsAre(L"Gamma Mono", L"Delta Book", L"Alpha Sans"));
+    // View > Sort by, as a second and third click on the Missing header would.
+    SendMessageW(main_, WM_COMMAND, IDM_SORT_FIRST + kMissingColumn, 0);  // 0, 1, 3 missing: ascending
+    EXPECT_THAT(firstNames(), ElementsAre(L"Alpha Sans", L"Delta Book", L"Gamma Mono"));
+    SendMessageW(main_, WM_COMMAND, IDM_SORT_FIRST + kMissingColumn, 0);
+    EXPECT_THAT(firstNames(), ElementsAre(L"Gamma Mono", L"Delta Book", L"Alpha Sans"));
+    const auto shown = rows();
 
     finder_driver::clickRow(results_, 0);
     SendMessageW(main_, WM_COMMAND, IDM_COPY, 0);
     std::wstring expected;
-    for (int column = 0; column < kColumns; ++column) expected += (column ? L"\t" : L"") + shown[0][static_cast<std::size_t>(column)];
+    for (int column = 0; column < kColumns; ++column)
+        expected += (column ? L"\t" : L"") + shown[0][static_cast<std::size_t>(column)];
     EXPECT_EQ(finder_driver::clipboardText(), expected + L"\r\n");
+}
+
+TEST_F(Finder, BlocksAndTheMatchModeChangeTheAnswer) {
+    HWND blocks = GetDlgItem(main_, IDC_BLOCKS);
+    const auto lines = finder_driver::listViewRows(blocks, 1);
+    const auto at = std::find(lines.begin(), lines.end(), std::vector<std::wstring>{L"Cyrillic"});
+    ASSERT_NE(at, lines.end());
+    const int cyrillic = static_cast<int>(at - lines.begin());
+    finder_driver::setChecked(blocks, cyrillic, true);  // U+0400-04FF: no font here maps all of it
+    EXPECT_EQ(status(), "0 of 4 fonts for Cyrillic; covered");
+    EXPECT_TRUE(rows().empty());
+    finder_driver::pickComboLine(GetDlgItem(main_, IDC_MATCH), 1);  // declared: bit 9 set
+    EXPECT_EQ(status(), "3 of 4 fonts for Cyrillic; declared");
+    std::set<std::wstring> names;
+    for (const auto& row : rows()) {
+        names.insert(row[kNameColumn]);
+        EXPECT_EQ(row[6], L"no");  // the bit set without the block mapped whole
+    }
+    EXPECT_EQ(names, (std::set<std::wstring>{L"Alpha Sans", L"Delta Book", L"Gamma Mono"}));
+    finder_driver::setChecked(blocks, cyrillic, false);
+    EXPECT_EQ(status(), "4 of 4 fonts for nothing asked");
+}
+
+TEST_F(Finder, ALanguagePickedInTheListAndAnyLanguageAgain) {
+    HWND list = GetDlgItem(main_, IDC_LANGUAGE_LIST);
+    finder_driver::type(GetDlgItem(main_, IDC_LANGUAGE), L"russian (ukr");
+    ASSERT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 2);  // "(any language)" and Russian (Ukraine)
+    finder_driver::pickListLine(list, 1);
+    EXPECT_EQ(status(), "2 of 4 fonts for Russian (Ukraine); covered");
+    finder_driver::pickListLine(list, 0);
+    EXPECT_EQ(status(), "4 of 4 fonts for nothing asked");
+}
+
+TEST_F(Finder, TabLeavesTheTextBoxForTheLanguage) {
+    HWND text = GetDlgItem(main_, IDC_TEXT);
+    ASSERT_TRUE(driver::waitFor([&] { return finder_driver::focusOf(main_) == text; }, 5000));
+    PostMessageW(text, WM_KEYDOWN, VK_TAB, 1);
+    EXPECT_TRUE(
+        driver::waitFor([&] { return finder_driver::focusOf(main_) == GetDlgItem(main_, IDC_LANGUAGE); }, 5000));
+    EXPECT_EQ(GetWindowTextLengthW(text), 0);  // no tab typed
+}
+
+TEST_F(Finder, OpensWhereItWasClosed) {
+    SetWindowPos(main_, nullptr, 37, 41, 820, 610, SWP_NOZORDER | SWP_NOACTIVATE);
+    ASSERT_TRUE(driver::waitFor([&] { return driver::windowRect(main_).left == 37; }, 5000));
+    const RECT placed = driver::windowRect(main_);
+    PostMessageW(main_, WM_COMMAND, IDM_EXIT, 0);
+    DWORD code = 0;
+    ASSERT_TRUE(app_->waitForExit(driver::kExitTimeoutMs, code));
+    app_ = std::make_unique<driver::AppProcess>(driver::hostPathToWindows(MELDROVE_FINDER_EXE),
+                                                tempPath("finder-e2e-output.txt"));
+    main_ = finder_driver::mainWindow(*app_);
+    ASSERT_NE(main_, nullptr);
+    const RECT again = driver::windowRect(main_);
+    EXPECT_EQ(again.left, placed.left);
+    EXPECT_EQ(again.top, placed.top);
+    EXPECT_EQ(again.right - again.left, placed.right - placed.left);
+    EXPECT_EQ(again.bottom - again.top, placed.bottom - placed.top);
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Meldrove\\Finder");
 }
 
 }  // namespace
