@@ -17,7 +17,9 @@
 #            fonts against the file system floors, fc-scan and fontTools
 #            (and meldrove-query --coverage against fc-scan),
 #            then meldrove.exe's start-up under Wine over fonts folders of
-#            the same sizes against a Win32 readers' floor (installs its own
+#            the same sizes against a Win32 readers' floor, and
+#            meldrove-finder.exe's to its window and full list as a ratio
+#            of meldrove.exe's (installs its own
 #            font packages; not part of make test)
 # make unicode-data
 #            rewrites coverage/unicode_data.cpp, the blocks and assigned
@@ -126,6 +128,8 @@ bench:
 	cmake --preset mingw >/dev/null
 	cmake --build --preset mingw --target meldrove start-timer win32-floor bare-window --parallel 2
 	/usr/bin/python3 bench/run_wine_bench.py
+	cmake --build --preset mingw --target meldrove meldrove-finder finder-timer --parallel 2
+	/usr/bin/python3 bench/run_finder_bench.py
 
 unicode-data:
 	scripts/make-unicode-data

@@ -66,6 +66,7 @@ struct State {
     std::unique_ptr<inventory::FontCatalog> catalog;
     std::vector<std::string> problems;
     bool loading = false;
+    bool readAgain = false;  // the sources changed while they were read
 
     finder::Query query;
     std::vector<finder::Row> rows;
@@ -483,7 +484,10 @@ DWORD WINAPI readCatalog(void* parameter) {
 }
 
 void startReading(State& state) {
-    if (state.loading) return;
+    if (state.loading) {
+        state.readAgain = true;
+        return;
+    }
     auto job = std::make_unique<LoadJob>();
     job->window = state.window;
     job->sources = state.sources;
@@ -507,11 +511,18 @@ void onCatalogRead(State& state, LoadResult* arrived) {
     ShowWindow(state.progress, SW_HIDE);
     state.previewFace.reset();
     dropPreviewFont(state);
+    // The folders added while the fonts were read stay, and are read next.
+    auto added = std::move(state.sources.added);
     state.sources = std::move(result->sources);
+    state.sources.added = std::move(added);
     state.catalog = std::move(result->catalog);
     state.problems = finder::problemNotes(*state.catalog, state.sources);
     setStatus(state, "Problems: " + std::to_string(state.problems.size()), 1);
     recompute(state);
+    if (state.readAgain) {
+        state.readAgain = false;
+        startReading(state);
+    }
 }
 
 void onProgressTimer(State& state) {
@@ -553,6 +564,11 @@ void onExport(State& state) {
     }
 }
 
+void addFolder(State& state, const std::wstring& folder) {
+    state.sources.added.push_back(utf8(folder));
+    startReading(state);
+}
+
 void onAddFolder(State& state) {
     BROWSEINFOW browse{};
     browse.hwndOwner = state.window;
@@ -563,9 +579,7 @@ void onAddFolder(State& state) {
     wchar_t path[MAX_PATH] = L"";
     const bool got = SHGetPathFromIDListW(chosen, path);
     CoTaskMemFree(chosen);
-    if (!got) return;
-    state.sources.added.push_back(utf8(path));
-    startReading(state);
+    if (got) addFolder(state, path);
 }
 
 void putOnClipboard(HWND window, const std::wstring& text) {
@@ -754,13 +768,21 @@ LRESULT CALLBACK previewProc(HWND preview, UINT message, WPARAM wParam, LPARAM l
 // ---- The window -------------------------------------------------------------------
 
 LRESULT onCopyData(State& state, const COPYDATASTRUCT& data) {
-    const bool csv = data.dwData == FINDER_COPYDATA_EXPORT_CSV;
-    if (!csv && data.dwData != FINDER_COPYDATA_EXPORT_JSON_LINES) return 0;
     const auto units = data.cbData / sizeof(wchar_t);
     if (units == 0 || !data.lpData) return 0;
     std::wstring path(static_cast<const wchar_t*>(data.lpData), units);
     path.resize(std::min(path.size(), path.find(L'\0')));
-    return exportRows(state, path, !csv) ? 1 : 0;
+    if (path.empty()) return 0;
+    switch (data.dwData) {
+        case FINDER_COPYDATA_EXPORT_CSV:
+            return exportRows(state, path, false) ? 1 : 0;
+        case FINDER_COPYDATA_EXPORT_JSON_LINES:
+            return exportRows(state, path, true) ? 1 : 0;
+        case FINDER_COPYDATA_ADD_FOLDER:
+            addFolder(state, path);
+            return 1;
+    }
+    return 0;
 }
 
 void onDpiChanged(State& state, UINT dpi, const RECT& suggested) {

@@ -41,9 +41,12 @@
 #define IDC_STATUS 215
 #define IDC_PROGRESS 216
 
-// WM_COPYDATA kinds another program sends to export the rows to a file
-// (its UTF-16 path, the terminating null included), as File > Export does
-// after asking where: for scripts and tests, which cannot drive a file
-// dialog. The reply is 1 when the file was written.
+// WM_COPYDATA kinds another program sends with a UTF-16 path (the
+// terminating null included), for scripts and tests, which cannot drive a
+// file or folder dialog: export the rows to that file, as File > Export does
+// after asking where (the reply is 1 when the file was written); or add that
+// folder, as File > Add folder does (the reply is 1; the fonts are read
+// after it).
 #define FINDER_COPYDATA_EXPORT_CSV 0x4D460001
 #define FINDER_COPYDATA_EXPORT_JSON_LINES 0x4D460002
+#define FINDER_COPYDATA_ADD_FOLDER 0x4D460003

@@ -210,6 +210,14 @@ bool exportRows(HWND main, const std::wstring& windowsPath, bool jsonLines) {
     return SendMessageW(main, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)) == 1;
 }
 
+bool addFolder(HWND main, const std::wstring& windowsPath) {
+    COPYDATASTRUCT data{};
+    data.dwData = FINDER_COPYDATA_ADD_FOLDER;
+    data.cbData = static_cast<DWORD>((windowsPath.size() + 1) * sizeof(wchar_t));
+    data.lpData = const_cast<wchar_t*>(windowsPath.c_str());
+    return SendMessageW(main, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)) == 1;
+}
+
 std::wstring clipboardText() {
     std::wstring text;
     if (!OpenClipboard(nullptr)) return text;

@@ -52,6 +52,9 @@ HWND focusOf(HWND window);
 // Asks the Finder to export its rows to `windowsPath`; true once written.
 bool exportRows(HWND main, const std::wstring& windowsPath, bool jsonLines);
 
+// Asks the Finder to add a folder of fonts, read with its subfolders.
+bool addFolder(HWND main, const std::wstring& windowsPath);
+
 // The clipboard's text, UTF-16.
 std::wstring clipboardText();
 

@@ -357,6 +357,28 @@ TEST_F(Finder, TabLeavesTheTextBoxForTheLanguage) {
     EXPECT_EQ(GetWindowTextLengthW(text), 0);  // no tab typed
 }
 
+TEST_F(Finder, AFolderAddedIsReadWithItsSubfolders) {
+    const auto folder = tempPath("finder-e2e-added"), below = folder + "\\deeper";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    CreateDirectoryA(below.c_str(), nullptr);
+    const auto bytes = FontWriter()
+                           .table("OS/2", os2Table({kBasicLatin, 0, 0, 0}))
+                           .table("cmap", cmapTable({{.subtable = cmapFormat12({{0x20, 0x7E, 1}})}}))
+                           .table("name", nameTable({{.text = "Deep Down"}}))
+                           .build();
+    const auto file = below + "\\deep.otf";
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(finder_driver::addFolder(main_, finder_driver::wide(folder)));
+    EXPECT_TRUE(driver::waitFor([&] { return status() == "5 of 5 fonts for nothing asked"; }, 20000)) << status();
+    bool found = false;
+    for (const auto& row : rows()) found = found || (row[kNameColumn] == L"Deep Down" && row[3] == L"otf");
+    EXPECT_TRUE(found);
+    DeleteFileA(file.c_str());
+    RemoveDirectoryA(below.c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
 TEST_F(Finder, OpensWhereItWasClosed) {
     SetWindowPos(main_, nullptr, 37, 41, 820, 610, SWP_NOZORDER | SWP_NOACTIVATE);
     ASSERT_TRUE(driver::waitFor([&] { return driver::windowRect(main_).left == 37; }, 5000));
