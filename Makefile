@@ -1,6 +1,10 @@
 # make run   builds meldrove.exe and starts it under Wine with this machine's
 #            fonts (on a virtual display, printing its results, when there
 #            is no DISPLAY)
+# make run-finder
+#            builds meldrove-finder.exe and starts it under Wine with this
+#            machine's fonts; without a DISPLAY it types a sample text, picks
+#            a language and saves a picture to build/meldrove-finder.png
 # make test  builds everything and runs every test: natively with ASan and
 #            UBSan, and cross-built for Windows under Wine, the program end to
 #            end on a virtual display
@@ -13,7 +17,9 @@
 #            fonts against the file system floors, fc-scan and fontTools
 #            (and meldrove-query --coverage against fc-scan),
 #            then meldrove.exe's start-up under Wine over fonts folders of
-#            the same sizes against a Win32 readers' floor (installs its own
+#            the same sizes against a Win32 readers' floor, and
+#            meldrove-finder.exe's to its window and full list as a ratio
+#            of meldrove.exe's (installs its own
 #            font packages; not part of make test)
 # make unicode-data
 #            rewrites coverage/unicode_data.cpp, the blocks and assigned
@@ -27,6 +33,11 @@
 #            rule needs (case, decompositions, Cf, Mn, Script), from npm
 #            packages it installs into build/language-data (the build and the
 #            tests use the committed files)
+# make unicode-names
+#            rewrites finder/model/unicode_names_data.cpp, the character
+#            names of the pinned Unicode version, from the npm package it
+#            installs into build/unicode-names (the build and the tests use
+#            the committed file)
 # make dist  builds the Windows release into dist/ (made anew): the zip of
 #            meldrove.exe and meldrove-query.exe with README.txt, LICENSE and
 #            THIRD-PARTY-NOTICES.md, its SHA256SUMS, and the Scoop and winget
@@ -34,8 +45,8 @@
 # make dist-check
 #            runs make dist in two clean clones of HEAD at different paths
 #            and compares their executables and dist/ byte for byte
-.PHONY: run test query build deps clean fuzz fuzz-build fuzz-seeds fuzz-merge fuzz-coverage bench unicode-data \
-  language-data dist dist-check
+.PHONY: run run-finder test query build deps clean fuzz fuzz-build fuzz-seeds fuzz-merge fuzz-coverage bench unicode-data \
+  unicode-names language-data dist dist-check
 
 FUZZ_TIME ?= 180
 
@@ -64,6 +75,11 @@ run: deps
 	cmake --preset mingw >/dev/null
 	cmake --build --preset mingw --target meldrove meldrove-demo
 	scripts/run-app
+
+run-finder: deps
+	cmake --preset mingw >/dev/null
+	cmake --build --preset mingw --target meldrove-finder finder-demo --parallel 2
+	scripts/run-finder
 
 query: build
 	scripts/run-query
@@ -112,12 +128,17 @@ bench:
 	cmake --preset mingw >/dev/null
 	cmake --build --preset mingw --target meldrove start-timer win32-floor bare-window --parallel 2
 	/usr/bin/python3 bench/run_wine_bench.py
+	cmake --build --preset mingw --target meldrove meldrove-finder finder-timer --parallel 2
+	/usr/bin/python3 bench/run_finder_bench.py
 
 unicode-data:
 	scripts/make-unicode-data
 
 language-data:
 	scripts/make-language-data
+
+unicode-names:
+	scripts/make-unicode-names
 
 dist: deps
 	cmake --preset mingw-release >/dev/null
