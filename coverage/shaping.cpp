@@ -15,10 +15,10 @@ using fontfile::Tag;
 
 // The scripts the layout tables are looked up by, and what each needs.
 //
-// The tags are those of the OpenType script tag registry
-// (https://learn.microsoft.com/typography/opentype/spec/scripttags): for the
-// Indic scripts and Myanmar the second-generation tag first (dev2, mym2),
-// which a shaper prefers when a font has both.
+// The tags are those of the OpenType script tag registry ("Script tags",
+// Microsoft Learn, Typography > OpenType): for the Indic scripts and Myanmar
+// the second-generation tag first (dev2, mym2), which a shaper prefers when a
+// font has both.
 //
 // The features are the ones Microsoft's script development documents
 // (https://learn.microsoft.com/typography/script-development/) list as

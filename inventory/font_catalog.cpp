@@ -413,4 +413,13 @@ FontCatalog buildCatalog(const CatalogRequest& request) {
     return catalog;
 }
 
+std::string systemPath(std::string path) {
+#ifdef _WIN32
+    std::replace(path.begin(), path.end(), '/', '\\');
+#else
+    std::replace(path.begin(), path.end(), '\\', '/');
+#endif
+    return path;
+}
+
 }  // namespace inventory

@@ -80,6 +80,10 @@ struct CatalogFile {
     std::optional<std::uint32_t> numFonts;  // a collection's, as its header holds it
 };
 
+// A path the catalog (or the engine) joined with backslashes as this system
+// writes it and its file functions take it: with slashes but on Windows.
+std::string systemPath(std::string path);
+
 // What the catalog knows of a face. The tables of one table directory are
 // read once per file, however many members name it: members that share a
 // directory share its Windows name and character map objects.

@@ -57,15 +57,6 @@ void Output::deliver(std::string_view bytes) {
     if (outcome_ == WriteOutcome::written) outcome_ = sink_(bytes, encoding_);
 }
 
-std::string systemPath(std::string path) {
-#ifdef _WIN32
-    std::replace(path.begin(), path.end(), '/', '\\');
-#else
-    std::replace(path.begin(), path.end(), '\\', '/');
-#endif
-    return path;
-}
-
 #ifdef _WIN32
 namespace {
 

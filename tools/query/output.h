@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "inventory/font_catalog.h"
 #include "query/text.h"
 
 namespace query {
@@ -77,9 +78,8 @@ void writeDiagnostic(std::string_view utf8Line);
 // loses what it cannot show; elsewhere they are argv as it is.
 std::vector<std::string> utf8Arguments(int argc, char** argv);
 
-// A path the engine joined with backslashes as this system writes it and
-// its file functions take it: with slashes but on Windows.
-std::string systemPath(std::string path);
+// A path the engine joined with backslashes as this system writes it.
+using inventory::systemPath;
 
 // File names as the program's inventory found them, in UTF-8: on Windows
 // they come from the ANSI functions in the ANSI code page; elsewhere they are

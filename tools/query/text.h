@@ -1,10 +1,5 @@
-// Text for meldrove-query's output: names decoded from the encodings of font
-// name tables into UTF-8, made safe for a terminal, or written as JSON.
-//
-// Hand-written rather than taken from utfcpp: its replace_invalid gives one
-// U+FFFD for a whole bad sequence and its continuation bytes, not one per
-// maximal subpart, and its utf16to8 throws on an unpaired surrogate where a
-// name must still be shown. JSON is written here rather than with
+// Text for meldrove-query's output: names (decoded by fontfile/name_text.h)
+// made safe for a terminal, or written as JSON. JSON is written here rather than with
 // nlohmann/json because the Windows cross build has no such header; the
 // tests check this writer against that parser natively.
 #pragma once
@@ -19,35 +14,24 @@
 #include <string_view>
 #include <vector>
 
+#include "fontfile/name_text.h"
+
 namespace query {
 
-// Windows names (platform 3) are UTF-16BE. Surrogate pairs are joined; an
-// unpaired surrogate and an odd last byte become U+FFFD; U+0000 is kept.
-std::string utf8FromUtf16be(std::span<const std::uint8_t> bytes);
-
-// Macintosh names (platform 1, encoding 0) are Mac OS Roman: every byte
-// becomes exactly one code point, as Unicode's ROMAN.TXT maps it.
-std::string utf8FromMacRoman(std::string_view bytes);
-
-// `bytes` with every ill-formed sequence replaced by U+FFFD, one for each
-// maximal subpart (the practice the Unicode standard recommends), so that the
-// result is valid UTF-8 and well-formed text is never changed.
-std::string validUtf8(std::string_view bytes);
-
-// The code points of well-formed UTF-8 (no overlong form, no surrogate,
-// nothing above U+10FFFF); nothing when `bytes` are not that.
-std::optional<std::u32string> decodeUtf8(std::string_view bytes);
+// The names' text, shared with everything else that shows a font's names.
+using fontfile::decodeUtf8;
+using fontfile::jsonString;
+using fontfile::utf8FromMacRoman;
+using fontfile::utf8FromUtf16be;
+using fontfile::validUtf8;
 
 // What a piece of text is: bytes of no known encoding, UTF-8, or bytes in
 // the ANSI code page (on Windows; raw bytes elsewhere).
 enum class TextEncoding { bytes, utf8, ansi };
 
-// What a terminal or a line splitter acts on, and what no name may print
-// raw: the C0 controls and DEL; in UTF-8 also the C1 controls (U+0080-009F:
-// NEL, CSI, OSC), the line and paragraph separators U+2028 and U+2029, the
-// bidi embeddings and overrides U+202A-202E and the isolates U+2066-2069.
+// What a terminal or a line splitter acts on (fontfile::isEscapedCodePoint).
 // Text in another encoding keeps its bytes 0x80-0xFF: they are letters there.
-bool isEscapedCodePoint(char32_t codePoint);
+using fontfile::isEscapedCodePoint;
 
 // True when `text` holds such a character, or (UTF-8) a byte that is not part
 // of a well-formed sequence.
@@ -63,12 +47,6 @@ std::string escapeControls(std::string_view text, bool doubleBackslashes, TextEn
 // A result line as it is printed: escaped as above, and then a backslash as
 // \\, when it holds what needs an escape; as it is otherwise.
 std::string safeLine(std::string_view line, TextEncoding encoding);
-
-// A JSON string literal, quotes included, of UTF-8 text (pass other bytes
-// through validUtf8 first: they are copied as they are). Escapes " and \,
-// and writes every character that isEscapedCodePoint names as \uXXXX, so
-// that each line of JSON stays one line for every consumer.
-std::string jsonString(std::string_view utf8);
 
 template <class T>
 concept JsonInteger = std::integral<T> && !std::same_as<T, bool> && !std::same_as<T, char>;

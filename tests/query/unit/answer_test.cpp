@@ -44,7 +44,7 @@ std::vector<std::uint8_t> utf16be(std::string_view ascii) {
     return bytes;
 }
 
-struct FaceSpec {
+struct FaceParts {
     std::uint32_t file;
     std::uint32_t member = 0;
     std::string mac;  // empty: none
@@ -54,22 +54,22 @@ struct FaceSpec {
     CharacterMap::Outcome outcome = CharacterMap::Outcome::unicode;
 };
 
-CatalogFace faceOf(const FaceSpec& spec) {
-    CatalogFace face{.file = spec.file, .member = spec.member, .os2Version = 4};
-    face.ranges[0] = spec.bits;
-    if (!spec.mac.empty()) {
-        std::copy(spec.mac.begin(), spec.mac.end(), face.macName.begin());
+CatalogFace faceOf(const FaceParts& parts) {
+    CatalogFace face{.file = parts.file, .member = parts.member, .os2Version = 4};
+    face.ranges[0] = parts.bits;
+    if (!parts.mac.empty()) {
+        std::copy(parts.mac.begin(), parts.mac.end(), face.macName.begin());
         face.hasMacName = true;
     }
-    if (!spec.windows.empty())
-        face.windowsName = std::make_shared<const std::vector<std::uint8_t>>(utf16be(spec.windows));
+    if (!parts.windows.empty())
+        face.windowsName = std::make_shared<const std::vector<std::uint8_t>>(utf16be(parts.windows));
     fontfile::CharacterMap map;
-    map.outcome = spec.outcome;
-    map.covered = spec.covered;
+    map.outcome = parts.outcome;
+    map.covered = parts.covered;
     map.platformID = 3;
     map.encodingID = 10;
     map.format = 12;
-    if (spec.outcome == CharacterMap::Outcome::damaged) map.damage = "its subtable is cut off";
+    if (parts.outcome == CharacterMap::Outcome::damaged) map.damage = "its subtable is cut off";
     face.characterMap = std::make_shared<const fontfile::CharacterMap>(std::move(map));
     return face;
 }
