@@ -158,8 +158,7 @@ FaceCoverage measureFace(const CoverageRequest& request, const inventory::Catalo
     bool shapingDeclared = true;
     if (request.shaping) {
         // A face whose tables were not read, or were damaged, declares nothing.
-        static const fontfile::LayoutTables kNoLayout;
-        measured.undeclaredShaping = undeclaredFeatures(*request.shaping, face.layout ? *face.layout : kNoLayout);
+        measured.undeclaredShaping = undeclaredFeatures(*request.shaping, fontfile::tablesOrNone(face.layout));
         shapingDeclared = !request.shapingRequired || measured.undeclaredShaping->empty();
     }
 

@@ -133,6 +133,20 @@ std::vector<Tag> tagsOf(std::string_view list) {
     return tags;
 }
 
+// Each script's tags and features as tags, parsed once from the table.
+struct ParsedScript {
+    std::vector<Tag> tags, gsub, gpos;
+};
+const ParsedScript& parsed(std::size_t entry) {
+    static const auto table = [] {
+        std::vector<ParsedScript> scripts;
+        for (const auto& script : kScripts)
+            scripts.push_back({tagsOf(script.tags), tagsOf(script.gsub), tagsOf(script.gpos)});
+        return scripts;
+    }();
+    return table[entry];
+}
+
 // kScripts' index of each Unicode script, kAnyScript for one it lacks.
 std::size_t entryOfScript(std::size_t unicodeScript) {
     static const auto entries = [] {
@@ -202,9 +216,9 @@ public:
         std::sort(uses_.begin(), uses_.end(), [](const auto& a, const auto& b) { return a.entry < b.entry; });
         for (auto& use : uses_) {
             if (use.entry != kAnyScript) {
-                for (const auto& feature : tagsOf(kScripts[use.entry].gsub))
+                for (const auto& feature : parsed(use.entry).gsub)
                     result.needs.push_back({use.entry, LayoutTableKind::gsub, feature});
-                for (const auto& feature : tagsOf(kScripts[use.entry].gpos))
+                for (const auto& feature : parsed(use.entry).gpos)
                     result.needs.push_back({use.entry, LayoutTableKind::gpos, feature});
             }
             if (use.mark && !declaresMarkItself(use.entry))
@@ -239,7 +253,7 @@ private:
 
     static bool declaresMarkItself(std::size_t entry) {
         if (entry == kAnyScript) return false;
-        const auto gpos = tagsOf(kScripts[entry].gpos);
+        const auto& gpos = parsed(entry).gpos;
         return std::find(gpos.begin(), gpos.end(), kMark) != gpos.end();
     }
 
@@ -279,7 +293,7 @@ const fontfile::LayoutScript* chosenScript(const fontfile::LayoutTable& table, s
         shownAs = kDefaultScript;
         return nullptr;
     }
-    const auto tags = tagsOf(kScripts[entry].tags);
+    const auto& tags = parsed(entry).tags;
     shownAs = tags.front();
     for (const auto& tag : tags) {
         if (const auto* script = table.findScript(tag)) {
@@ -343,14 +357,10 @@ std::vector<CodePointRange> unusableCodePoints(const ShapingNeeds& needs, const 
     return fontfile::sortedAndMerged(std::move(unusable));
 }
 
-std::string shownTag(const Tag& tag) {
-    auto text = fontfile::tagText(tag);
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    return text;
-}
-
 std::string featureName(const MissingFeature& missing) {
-    return shownTag(missing.script) + ":" + shownTag(missing.feature);
+    using fontfile::TagPadding;
+    return fontfile::printableTag(missing.script, TagPadding::trimmed) + ":" +
+           fontfile::printableTag(missing.feature, TagPadding::trimmed);
 }
 
 }  // namespace coverage

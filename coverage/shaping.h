@@ -96,7 +96,4 @@ std::vector<fontfile::CodePointRange> unusableCodePoints(const ShapingNeeds& nee
 // "dev2:half", blanks that pad a tag left out ("lao:mark").
 std::string featureName(const MissingFeature& missing);
 
-// A tag as a line shows it: without the blanks that pad it ("lao ", "nko ").
-std::string shownTag(const fontfile::Tag& tag);
-
 }  // namespace coverage

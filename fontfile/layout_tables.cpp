@@ -402,4 +402,9 @@ LayoutTables parseLayoutTables(ByteSource& source, std::uint64_t directoryPositi
             readLayoutTable(source, directoryPosition, kGposTag, kGposNotes)};
 }
 
+const LayoutTables& tablesOrNone(const std::shared_ptr<const LayoutTables>& layout) {
+    static const LayoutTables kNone;
+    return layout ? *layout : kNone;
+}
+
 }  // namespace fontfile

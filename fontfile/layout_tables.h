@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -76,6 +77,10 @@ struct LayoutTables {
     LayoutTable gsub;
     LayoutTable gpos;
 };
+
+// The tables `layout` points at; for none (never read, or a font whose
+// tables were set aside), those of a font that has neither.
+const LayoutTables& tablesOrNone(const std::shared_ptr<const LayoutTables>& layout);
 
 // Reads GSUB and GPOS of the font whose table directory starts at
 // `directoryPosition` (0 for a single font, the member's offset in a

@@ -18,6 +18,22 @@ std::uint16_t os2VersionOf(const Os2Prefix& prefix) {
     return version;
 }
 
+std::string printableTag(const Tag& tag, TagPadding padding) {
+    auto end = tag.size();
+    while (padding == TagPadding::trimmed && end > 0 && tag[end - 1] == ' ') --end;
+    constexpr char kHex[] = "0123456789ABCDEF";
+    std::string text;
+    for (std::size_t i = 0; i < end; ++i) {
+        const auto byte = tag[i];
+        if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
+            text += static_cast<char>(byte);
+        } else {
+            text += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
+        }
+    }
+    return text;
+}
+
 Os2Style styleOf(const Os2Prefix& prefix) {
     Os2Style style;
     std::uint16_t selection = 0;

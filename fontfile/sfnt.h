@@ -56,6 +56,13 @@ constexpr Tag tagOf(const char (&text)[5]) {
 // terminal first.
 inline std::string tagText(const Tag& tag) { return std::string(tag.begin(), tag.end()); }
 
+// A tag as it may be printed: printable ASCII as it is, any other byte and
+// the backslash as \xNN, so that no font can break a line or drive a
+// terminal through one; with `trimmed`, without the blanks that pad it
+// ("lao " as "lao").
+enum class TagPadding { kept, trimmed };
+std::string printableTag(const Tag& tag, TagPadding padding);
+
 inline constexpr Tag kOs2Tag{'O', 'S', '/', '2'};
 inline constexpr Tag kNameTag{'n', 'a', 'm', 'e'};
 inline constexpr Tag kCmapTag{'c', 'm', 'a', 'p'};

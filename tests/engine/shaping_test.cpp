@@ -57,7 +57,7 @@ Strings needsOf(std::u32string text) {
         const auto scripts = coverage::shapingScripts();
         const std::string script = need.script < scripts.size() ? std::string(scripts[need.script].script) : "any";
         out.push_back(script + (need.table == coverage::LayoutTableKind::gsub ? ":GSUB:" : ":GPOS:") +
-                      coverage::shownTag(need.feature));
+                      fontfile::printableTag(need.feature, fontfile::TagPadding::trimmed));
     }
     return out;
 }
@@ -120,8 +120,8 @@ TEST(ShapingNeeds, AFontLackingAScriptsFeaturesCanStillBeUsedForTheOthers) {
     // Arabic lacks its forms: its letters go. The inherited marks sit on the
     // Latin letters, whose mark the font declares.
     EXPECT_EQ(unusable, (std::vector<CodePointRange>{{0x628, 0x628}, {0x633, 0x633}, {0x645, 0x645}}));
-    EXPECT_EQ(needsOf(U"\u0628\u064E\u0301"), (Strings{"Arabic:GSUB:init", "Arabic:GSUB:medi", "Arabic:GSUB:fina",
-                                                       "Arabic:GPOS:mark"}))
+    EXPECT_EQ(needsOf(U"\u0628\u064E\u0301"),
+              (Strings{"Arabic:GSUB:init", "Arabic:GSUB:medi", "Arabic:GSUB:fina", "Arabic:GPOS:mark"}))
         << "with no Latin, Greek or Cyrillic letter, inherited marks sit on the text's other script";
     const LayoutTables every{table({{"arab", {"init", "medi", "fina"}}}), table({{"DFLT", {"mark"}}})};
     EXPECT_TRUE(coverage::unusableCodePoints(needs, every).empty());

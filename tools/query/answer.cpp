@@ -103,8 +103,7 @@ coverage::CoverCandidate candidateOf(const CatalogFace& face, const coverage::Co
     coverage::CoverCandidate candidate;
     const auto covered = coverage::coveredBy(face);
     if (request.shaping) {
-        static const fontfile::LayoutTables kNoLayout;
-        const auto unusable = coverage::unusableCodePoints(*request.shaping, face.layout ? *face.layout : kNoLayout);
+        const auto unusable = coverage::unusableCodePoints(*request.shaping, fontfile::tablesOrNone(face.layout));
         candidate.usable = fontfile::withoutCodePoints(covered, unusable);
     } else {
         candidate.usable.assign(covered.begin(), covered.end());

@@ -45,20 +45,8 @@ JsonObject subtableObject(std::uint16_t platformID, std::uint16_t encodingID, st
     return object;
 }
 
-// A layout tag as JSON gives it: four characters, padding kept ("lao "),
-// any byte but printable ASCII as \xNN.
-std::string tagString(const fontfile::Tag& tag) {
-    std::string text;
-    for (const auto byte : tag) {
-        if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
-            text += static_cast<char>(byte);
-        } else {
-            constexpr char kHex[] = "0123456789ABCDEF";
-            text += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
-        }
-    }
-    return text;
-}
+// A layout tag as JSON gives it: four characters, padding kept ("lao ").
+std::string tagString(const fontfile::Tag& tag) { return fontfile::printableTag(tag, fontfile::TagPadding::kept); }
 
 JsonObject layoutTableObject(const fontfile::LayoutTable& table) {
     JsonObject object;
@@ -71,8 +59,7 @@ JsonObject layoutTableObject(const fontfile::LayoutTable& table) {
 }
 
 JsonObject layoutObject(const std::shared_ptr<const fontfile::LayoutTables>& layout) {
-    static const fontfile::LayoutTables kNoLayout;
-    const auto& tables = layout ? *layout : kNoLayout;
+    const auto& tables = fontfile::tablesOrNone(layout);
     JsonObject object;
     object.key("GSUB").value(layoutTableObject(tables.gsub));
     object.key("GPOS").value(layoutTableObject(tables.gpos));

@@ -46,7 +46,8 @@ std::string missingText(const std::vector<char32_t>& first, std::uint32_t total)
 std::string featureList(const fontfile::TagSet& features) {
     if (features.empty()) return "(no features)";
     std::string text;
-    for (const auto& feature : features) text += (text.empty() ? "" : " ") + tagText(feature);
+    for (const auto& feature : features)
+        text += (text.empty() ? "" : " ") + fontfile::printableTag(feature, fontfile::TagPadding::trimmed);
     return text;
 }
 
@@ -57,7 +58,8 @@ std::string layoutField(std::string_view name, const fontfile::LayoutTable& tabl
     if (table.scripts.empty()) return text + " (no scripts)";
     for (std::size_t i = 0; i < table.scripts.size(); ++i) {
         const auto& script = table.scripts[i];
-        text += (i ? "; " : " ") + tagText(script.script) + ": " + featureList(script.features);
+        text += (i ? "; " : " ") + fontfile::printableTag(script.script, fontfile::TagPadding::trimmed) + ": " +
+                featureList(script.features);
     }
     return text;
 }
@@ -100,8 +102,7 @@ void writeFaceText(const FaceAnswer& answer, const TextSettings& settings, Outpu
     if (settings.coverageFields) text += coverageFields(answer);
     if (measured.supportedLanguages) text += supportedField(*measured.supportedLanguages);
     if (settings.layout) {
-        static const fontfile::LayoutTables kNoLayout;
-        const auto& layout = answer.layout ? *answer.layout : kNoLayout;
+        const auto& layout = fontfile::tablesOrNone(answer.layout);
         text += layoutField("GSUB", layout.gsub) + layoutField("GPOS", layout.gpos);
     }
     if (answer.adds) text += "\tadds " + std::to_string(*answer.adds);
@@ -125,23 +126,6 @@ void writeFaceText(const FaceAnswer& answer, const TextSettings& settings, Outpu
         out.line("\tcode points: " + missingText(*measured.codePoints->firstMissing, measured.codePoints->missing()),
                  answer.encoding);
     }
-}
-
-std::string tagText(const fontfile::Tag& tag) {
-    auto end = tag.size();
-    while (end > 0 && tag[end - 1] == ' ') --end;
-    std::string text;
-    for (std::size_t i = 0; i < end; ++i) {
-        const auto byte = tag[i];
-        if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
-            text += static_cast<char>(byte);
-        } else {
-            std::array<char, 8> escaped{};
-            std::snprintf(escaped.data(), escaped.size(), "\\x%02X", static_cast<unsigned>(byte));
-            text += escaped.data();
-        }
-    }
-    return text;
 }
 
 void writeCoverText(const CoverAnswer& cover, const TextSettings& settings, Output& out) {

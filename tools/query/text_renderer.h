@@ -23,8 +23,4 @@ void writeFindingsText(const FaceAnswer& answer, Output& out);
 // "\tnot covered: <what no face covers>".
 void writeCoverText(const CoverAnswer& cover, const TextSettings& settings, Output& out);
 
-// A layout tag as text shows it: printable ASCII as it is, without the blanks
-// that pad it, any other byte as \xNN.
-std::string tagText(const fontfile::Tag& tag);
-
 }  // namespace query
